@@ -1,0 +1,55 @@
+// The load driver: group file first, then each data file in the fixed order of kinds.
+#include "scene/scene.h"
+
+#include <new>
+
+#include "parsers/object_parser.h"
+#include "scene/include_resolver.h"
+
+namespace sceneio {
+namespace {
+
+struct Kind {
+  const char* extension;
+  std::unique_ptr<FileBuffer> Scene::*file;
+  int32_t (*parse)(const FileBuffer&, Scene&);
+};
+
+constexpr Kind kKinds[] = {
+    {".lgt", &Scene::lightFile,
+     [](const FileBuffer& f, Scene& s) { return ParseLights(f, s.lights); }},
+    {".cam", &Scene::cameraFile,
+     [](const FileBuffer& f, Scene& s) { return ParseCamera(f, s.camera); }},
+    {".gmf", &Scene::materialFile,
+     [](const FileBuffer& f, Scene& s) { return ParseMaterials(f, s.materials); }},
+    {".gof", &Scene::objectFile,
+     [](const FileBuffer& f, Scene& s) { return ParseObjects(f, s.objects); }},
+};
+
+int32_t LoadFiles(Scene& scene, const char* groupPath) {
+  scene.groupFile = std::make_unique<FileBuffer>(groupPath);
+  if (!scene.groupFile->data) return -1;
+  for (const Kind& kind : kKinds) {
+    // The resolved path is needed only while its buffer is made; the buffer keeps a copy.
+    std::unique_ptr<char[]> path = ResolveInclude(*scene.groupFile, kind.extension);
+    // Stored before it is tested: a buffer whose file was not read is still the Scene's.
+    auto& buffer = scene.*kind.file;
+    buffer = std::make_unique<FileBuffer>(path.get());
+    if (!buffer->data) return -1;
+    if (kind.parse(*buffer, scene) == kOutOfMemory) return -1;
+  }
+  return 0;
+}
+
+}  // namespace
+
+int32_t Scene::Load(const char* groupPath) {
+  // Strings can still run out of memory; that ends the load like any other allocation failure.
+  try {
+    return LoadFiles(*this, groupPath);
+  } catch (const std::bad_alloc&) {
+    return -1;
+  }
+}
+
+}  // namespace sceneio

@@ -1,0 +1,46 @@
+// The loaded scene: four collections and the five files they were read from.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "io/file_buffer.h"
+#include "parsers/body.h"
+#include "parsers/camera_parser.h"
+#include "parsers/light_parser.h"
+#include "parsers/material_parser.h"
+#include "scene/types.h"
+
+namespace sceneio {
+
+struct Scene {
+  CountedArray<Body> objects;
+  CountedArray<Camera> camera;
+  CountedArray<Light> lights;
+  CountedArray<Material> materials;
+  std::unique_ptr<FileBuffer> groupFile;
+  std::unique_ptr<FileBuffer> objectFile;
+  std::unique_ptr<FileBuffer> materialFile;
+  std::unique_ptr<FileBuffer> lightFile;
+  std::unique_ptr<FileBuffer> cameraFile;
+
+  Scene() = default;
+  Scene(const Scene&) = delete;
+  Scene& operator=(const Scene&) = delete;
+  // The buffers go first, in field order, then the collections in reverse field order (which
+  // is what member destruction does for them).
+  ~Scene() {
+    groupFile.reset();
+    objectFile.reset();
+    materialFile.reset();
+    lightFile.reset();
+    cameraFile.reset();
+  }
+
+  // Reads the group file, then the light, camera, material and object files in that order,
+  // each through its parser. 0 when all five were read; -1 at the first file that was not
+  // (not named, not readable) or when memory ran out. Nothing inside a data file fails it.
+  int32_t Load(const char* groupPath);
+};
+
+}  // namespace sceneio
