@@ -1,0 +1,102 @@
+// Each parser on its own kind of file, and whole loads beside the bare read of the same files.
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <string>
+
+#include "bench_support.h"
+#include "io/file_buffer.h"
+#include "parsers/camera_parser.h"
+#include "parsers/light_parser.h"
+#include "parsers/material_parser.h"
+#include "parsers/object_parser.h"
+#include "scene/scene.h"
+
+namespace sceneio::bench {
+namespace {
+
+// The parser is timed on bytes already in memory; its collection is made and released inside
+// the loop, as a load would.
+template <typename Record>
+void ParseFile(benchmark::State& state, const std::string& scene, const char* extension,
+               int32_t (*parse)(const FileBuffer&, CountedArray<Record>&)) {
+  const FileBuffer& file = CachedFile(ScenePath(SceneDir(scene), extension));
+  if (!file.data) {
+    state.SkipWithError("scene not generated: build the bench-scenes target");
+    return;
+  }
+  int64_t records = 0;
+  for (auto _ : state) {
+    CountedArray<Record> collection;
+    parse(file, collection);
+    records = collection.count;
+    benchmark::DoNotOptimize(collection.items.get());
+  }
+  state.counters["records"] = static_cast<double>(records);
+  state.SetBytesProcessed(state.iterations() * file.size);
+}
+
+void BM_ParseLights(benchmark::State& state) {
+  ParseFile<Light>(state, "many", ".lgt", ParseLights);
+}
+void BM_ParseCamera(benchmark::State& state) {
+  ParseFile<Camera>(state, "many", ".cam", ParseCamera);
+}
+void BM_ParseMaterials(benchmark::State& state) {
+  ParseFile<Material>(state, "many", ".gmf", ParseMaterials);
+}
+void BM_ParseObjects(benchmark::State& state) {
+  ParseFile<Body>(state, "s16", ".gof", ParseObjects);
+}
+
+// The whole load: five files read, four parsed, everything released at the end of the scope.
+void BM_Load(benchmark::State& state, const char* name) {
+  const std::string scene = SceneDir(name);
+  const int64_t bytes = SceneBytes(scene);
+  if (bytes < 0) {
+    state.SkipWithError("scene not generated: build the bench-scenes target");
+    return;
+  }
+  const std::string group = GroupPathOf(scene);
+  for (auto _ : state) {
+    Scene loaded;
+    if (loaded.Load(group.c_str()) != 0) {
+      state.SkipWithError("load failed");
+      return;
+    }
+    benchmark::DoNotOptimize(loaded.objects.items.get());
+  }
+  state.SetBytesProcessed(state.iterations() * bytes);
+}
+
+// The floor under any load of the same files: each read whole into a fresh block, then freed.
+void BM_ReadFloor(benchmark::State& state, const char* name) {
+  const std::string scene = SceneDir(name);
+  const int64_t bytes = SceneBytes(scene);
+  if (bytes < 0) {
+    state.SkipWithError("scene not generated: build the bench-scenes target");
+    return;
+  }
+  const auto files = SceneFiles(scene);
+  for (auto _ : state) {
+    int64_t read = 0;
+    for (const std::string& path : files) read += ReadWhole(path);
+    if (read != bytes) {
+      state.SkipWithError("short read");
+      return;
+    }
+  }
+  state.SetBytesProcessed(state.iterations() * bytes);
+}
+
+BENCHMARK(BM_ParseLights)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ParseCamera)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ParseMaterials)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ParseObjects)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ReadFloor, 16MB, "s16")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Load, 16MB, "s16")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ReadFloor, 256MB, "s256")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Load, 256MB, "s256")->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace sceneio::bench

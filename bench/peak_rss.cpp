@@ -1,0 +1,82 @@
+// Loads one scene and prints the process's peak resident memory beside what the scene must
+// hold: the bytes of its five files and of every array (and long string) it allocated.
+//
+//   scene-peak-rss DIR     (DIR holds dork.grp and the files it names)
+#include <sys/resource.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "bench_support.h"
+#include "scene/scene.h"
+
+namespace sceneio::bench {
+namespace {
+
+int64_t PeakResidentBytes() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return static_cast<int64_t>(usage.ru_maxrss) * 1024;  // Linux reports KiB
+}
+
+// Heap bytes of a string beyond the object itself (zero while it fits the inline buffer).
+int64_t HeapBytes(const std::string& text) {
+  return text.capacity() > std::string().capacity() ? static_cast<int64_t>(text.capacity()) + 1 : 0;
+}
+
+template <typename T>
+int64_t ArrayBytes(const CountedArray<T>& array) {
+  return array.items ? static_cast<int64_t>(array.count) * static_cast<int64_t>(sizeof(T)) : 0;
+}
+
+int64_t SceneArrayBytes(const Scene& scene) {
+  int64_t total = ArrayBytes(scene.lights) + ArrayBytes(scene.camera) +
+                  ArrayBytes(scene.materials) + ArrayBytes(scene.objects);
+  for (const Light& light : scene.lights) total += HeapBytes(light.name);
+  for (const Camera& camera : scene.camera) total += HeapBytes(camera.name);
+  for (const Material& material : scene.materials) {
+    total += HeapBytes(material.name) + HeapBytes(material.textureName);
+  }
+  for (const Body& body : scene.objects) {
+    total += HeapBytes(body.name) + ArrayBytes(body.vertices) + ArrayBytes(body.normals) +
+             ArrayBytes(body.uvs) + ArrayBytes(body.faces) + ArrayBytes(body.faceParts.indices) +
+             HeapBytes(body.faceParts.firstName) + HeapBytes(body.faceParts.secondName);
+  }
+  return total;
+}
+
+int Run(const char* dir) {
+  const std::string scene = dir;
+  const int64_t fileBytes = SceneBytes(scene);
+  if (fileBytes < 0) {
+    std::fprintf(stderr, "scene-peak-rss: no complete scene in %s\n", dir);
+    return 2;
+  }
+  const int64_t before = PeakResidentBytes();
+  Scene loaded;
+  if (loaded.Load(GroupPathOf(scene).c_str()) != 0) {
+    std::fprintf(stderr, "scene-peak-rss: load of %s failed\n", dir);
+    return 1;
+  }
+  const int64_t peak = PeakResidentBytes();
+  const int64_t arrayBytes = SceneArrayBytes(loaded);
+  std::printf(
+      "{\"scene\": \"%s\", \"peak_rss\": %lld, \"rss_before_load\": %lld, \"file_bytes\": %lld, "
+      "\"array_bytes\": %lld, \"overhead\": %lld}\n",
+      dir, static_cast<long long>(peak), static_cast<long long>(before),
+      static_cast<long long>(fileBytes), static_cast<long long>(arrayBytes),
+      static_cast<long long>(peak - fileBytes - arrayBytes));
+  return 0;
+}
+
+}  // namespace
+}  // namespace sceneio::bench
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: scene-peak-rss SCENE_DIR\n");
+    return 2;
+  }
+  return sceneio::bench::Run(argv[1]);
+}
