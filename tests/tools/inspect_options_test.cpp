@@ -1,0 +1,110 @@
+// scene-inspect's command line: modes, the group path and what counts as a usage error.
+#include "inspect_options.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace sceneio {
+namespace {
+
+const struct {
+  const char* name;
+  std::vector<const char*> args;  // after the program name
+  CommandLine action;
+  InspectMode mode;
+  const char* groupPath;
+  const char* errorPart;  // for usage errors: a piece of the message
+} kCases[] = {
+    {"no arguments: summary of the fixed scene",
+     {},
+     CommandLine::kRun,
+     InspectMode::kSummary,
+     "dork\\dork.grp",
+     ""},
+    {"json of the fixed scene",
+     {"--json"},
+     CommandLine::kRun,
+     InspectMode::kJson,
+     "dork\\dork.grp",
+     ""},
+    {"slashes become backslashes",
+     {"a/b/c.grp"},
+     CommandLine::kRun,
+     InspectMode::kSummary,
+     "a\\b\\c.grp",
+     ""},
+    {"backslashes stay",
+     {"--json", "a\\c.grp"},
+     CommandLine::kRun,
+     InspectMode::kJson,
+     "a\\c.grp",
+     ""},
+    {"option after the group",
+     {"x.grp", "--json"},
+     CommandLine::kRun,
+     InspectMode::kJson,
+     "x.grp",
+     ""},
+    {"repeated mode option is harmless",
+     {"--json", "--json"},
+     CommandLine::kRun,
+     InspectMode::kJson,
+     "dork\\dork.grp",
+     ""},
+    {"double dash lets a group start with -",
+     {"--", "-odd.grp"},
+     CommandLine::kRun,
+     InspectMode::kSummary,
+     "-odd.grp",
+     ""},
+    {"lone dash is a file name", {"-"}, CommandLine::kRun, InspectMode::kSummary, "-", ""},
+    {"help wins over what follows",
+     {"--help", "--bogus"},
+     CommandLine::kHelp,
+     InspectMode::kSummary,
+     "dork\\dork.grp",
+     ""},
+    {"short help", {"-h"}, CommandLine::kHelp, InspectMode::kSummary, "dork\\dork.grp", ""},
+    {"unknown option", {"--jsn"}, CommandLine::kUsageError, InspectMode::kSummary, "", "--jsn"},
+    {"single-dash unknown option",
+     {"-j"},
+     CommandLine::kUsageError,
+     InspectMode::kSummary,
+     "",
+     "-j"},
+    {"two group files",
+     {"a.grp", "b.grp"},
+     CommandLine::kUsageError,
+     InspectMode::kSummary,
+     "",
+     "more than one"},
+    {"empty group path", {""}, CommandLine::kUsageError, InspectMode::kSummary, "", "empty"},
+};
+
+TEST(ParseCommandLine, MatchesTable) {
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.name);
+    std::vector<const char*> argv = {"scene-inspect"};
+    argv.insert(argv.end(), c.args.begin(), c.args.end());
+    const ParsedCommandLine parsed = ParseCommandLine(static_cast<int>(argv.size()), argv.data());
+    EXPECT_EQ(parsed.action, c.action);
+    if (c.action == CommandLine::kRun) {
+      EXPECT_EQ(parsed.options.mode, c.mode);
+      EXPECT_EQ(parsed.options.groupPath, c.groupPath);
+    }
+    if (c.action == CommandLine::kUsageError) {
+      EXPECT_NE(parsed.error.find(c.errorPart), std::string::npos) << parsed.error;
+    }
+  }
+}
+
+TEST(InspectUsage, NamesEveryOption) {
+  const std::string usage = InspectUsage();
+  EXPECT_EQ(usage.rfind("usage: scene-inspect [--json] [GROUP]\n", 0), 0u) << usage;
+  EXPECT_NE(usage.find("--help"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace sceneio

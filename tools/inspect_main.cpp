@@ -1,0 +1,68 @@
+// scene-inspect: loads a scene as scene-load does and prints what the load left in memory.
+#include <cstdio>
+#include <string>
+
+#include "inspect_options.h"
+#include "scene/scene.h"
+#include "scene_json.h"
+#include "scene_summary.h"
+
+namespace {
+
+using sceneio::InspectMode;
+using sceneio::InspectOptions;
+using sceneio::Scene;
+
+// Exit status for a load result; the view is printed either way.
+int StatusOf(int32_t result) {
+  return result == 0 ? 0 : 1;
+}
+
+bool WriteAll(const std::string& text) {
+  return std::fwrite(text.data(), 1, text.size(), stdout) == text.size() &&
+         std::fflush(stdout) == 0;
+}
+
+int RunSummary(const InspectOptions& options) {
+  Scene scene;
+  const int32_t result = scene.Load(options.groupPath.c_str());
+  if (!WriteAll(sceneio::SceneSummary(scene, result))) return 1;
+  return StatusOf(result);
+}
+
+int RunJson(const InspectOptions& options) {
+  Scene scene;
+  const int32_t result = scene.Load(options.groupPath.c_str());
+  if (!sceneio::WriteSceneJson(scene, result, stdout)) return 1;
+  return StatusOf(result);
+}
+
+struct Runner {
+  InspectMode mode;
+  int (*run)(const InspectOptions&);
+};
+
+constexpr Runner kRunners[] = {
+    {InspectMode::kSummary, RunSummary},
+    {InspectMode::kJson, RunJson},
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const sceneio::ParsedCommandLine parsed = sceneio::ParseCommandLine(argc, argv);
+  switch (parsed.action) {
+    case sceneio::CommandLine::kHelp:
+      return WriteAll(sceneio::InspectUsage()) ? 0 : 1;
+    case sceneio::CommandLine::kUsageError:
+      std::fprintf(stderr, "scene-inspect: %s\n%s", parsed.error.c_str(),
+                   sceneio::InspectUsage().c_str());
+      return 2;
+    case sceneio::CommandLine::kRun:
+      break;
+  }
+  for (const Runner& runner : kRunners) {
+    if (runner.mode == parsed.options.mode) return runner.run(parsed.options);
+  }
+  return 2;
+}

@@ -1,0 +1,28 @@
+// The scene dump: everything a load left in memory as one JSON document of fixed shape.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+#include "scene/scene.h"
+
+namespace sceneio {
+
+// Appends a byte string as a JSON string in which each byte is the code point of its value:
+// 0x20..0x7E as themselves (" and \ escaped), every other byte as \u00xx.
+void AppendJsonString(std::string& out, std::string_view bytes);
+
+// Appends the shortest decimal that reads back as the same float; -0 keeps its sign, and the
+// values JSON has no number for become the strings "inf", "-inf" and "nan".
+void AppendJsonFloat(std::string& out, float value);
+
+// The whole document for `scene` after a `Load` that returned `result`, ending in a line feed.
+std::string SceneJson(const Scene& scene, int32_t result);
+
+// The same document written to `out` in large chunks, so memory stays bounded however large
+// the scene is. False when a write failed.
+bool WriteSceneJson(const Scene& scene, int32_t result, std::FILE* out);
+
+}  // namespace sceneio

@@ -1,0 +1,169 @@
+// Builds the inspector's human summary: a table of the five files, then one table per collection.
+#include "scene_summary.h"
+
+#include <algorithm>
+#include <memory>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace sceneio {
+namespace {
+
+// Rows of cells printed in columns two spaces apart; numeric columns are right-aligned.
+class Table {
+ public:
+  explicit Table(std::vector<bool> rightAligned) : rightAligned_(std::move(rightAligned)) {}
+
+  void Add(std::vector<std::string> row) { rows_.push_back(std::move(row)); }
+
+  void AppendTo(std::string& out, std::string_view indent) const {
+    std::vector<size_t> widths(rightAligned_.size(), 0);
+    for (const auto& row : rows_) {
+      for (size_t c = 0; c < row.size() && c < widths.size(); ++c) {
+        widths[c] = std::max(widths[c], row[c].size());
+      }
+    }
+    for (const auto& row : rows_) {
+      std::string line(indent);
+      for (size_t c = 0; c < row.size() && c < widths.size(); ++c) {
+        if (c > 0) line.append(2, ' ');
+        const size_t pad = widths[c] - row[c].size();
+        if (rightAligned_[c]) line.append(pad, ' ');
+        line.append(row[c]);
+        if (!rightAligned_[c]) line.append(pad, ' ');
+      }
+      // Left-aligned last columns would leave trailing blanks.
+      line.erase(line.find_last_not_of(' ') + 1);
+      out.append(line).push_back('\n');
+    }
+  }
+
+ private:
+  std::vector<bool> rightAligned_;
+  std::vector<std::vector<std::string>> rows_;
+};
+
+// Names are arbitrary bytes; control and non-ASCII bytes are shown as \xNN so that a
+// name cannot garble the terminal or the columns. Backslashes stay as they are: paths are
+// full of them.
+std::string Printable(std::string_view bytes) {
+  if (bytes.empty()) return "(empty)";
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string shown;
+  for (const char ch : bytes) {
+    const auto byte = static_cast<unsigned char>(ch);
+    if (byte >= 0x20 && byte <= 0x7E) {
+      shown.push_back(ch);
+    } else {
+      shown.append({'\\', 'x', kHex[byte >> 4], kHex[byte & 0xF]});
+    }
+  }
+  return shown;
+}
+
+// An array that was never stored shows as "-", apart from a stored empty one ("0").
+template <typename T>
+std::string CountOf(const CountedArray<T>& array) {
+  return array.items ? std::to_string(array.count) : "-";
+}
+
+template <typename T>
+std::string CollectionCount(const CountedArray<T>& records) {
+  return records.items ? std::to_string(records.count) : "none stored";
+}
+
+struct FileRow {
+  const char* kind;
+  std::unique_ptr<FileBuffer> Scene::*file;
+};
+
+// Load order, which is also the order in which a failure leaves later files untouched.
+constexpr FileRow kFiles[] = {
+    {"group", &Scene::groupFile},   {"light", &Scene::lightFile},
+    {"camera", &Scene::cameraFile}, {"material", &Scene::materialFile},
+    {"object", &Scene::objectFile},
+};
+
+// Why the load stopped at `file`: a kind the group file does not name leaves an empty path.
+std::string NotReadReason(const FileBuffer& file, const char* kind) {
+  if (file.path.empty()) return std::string("the group file names no ") + kind + " file";
+  return Printable(file.path) + " could not be read";
+}
+
+void AppendFiles(std::string& out, const Scene& scene, int32_t result) {
+  std::string stop;
+  Table table({false, false, true, false});
+  table.Add({"file", "path", "size", ""});
+  for (const FileRow& row : kFiles) {
+    const FileBuffer* file = (scene.*row.file).get();
+    if (file == nullptr) {
+      table.Add({row.kind, "-", "-", "not reached"});
+    } else if (file->data == nullptr) {
+      table.Add({row.kind, file->path.empty() ? "-" : Printable(file->path), "-",
+                 "not read: the load stopped here"});
+      if (stop.empty()) stop = NotReadReason(*file, row.kind);
+    } else {
+      table.Add({row.kind, Printable(file->path), std::to_string(file->size) + " bytes", ""});
+    }
+  }
+  out.append("load result: ").append(std::to_string(result));
+  if (result == 0) {
+    out.append(" (all five files read)\n");
+  } else if (!stop.empty()) {
+    out.append(" (").append(stop).append(")\n");
+  } else {
+    // Every buffer that exists holds data: memory ran out.
+    out.append(" (the load failed after reading its files)\n");
+  }
+  out.push_back('\n');
+  table.AppendTo(out, "");
+}
+
+template <typename T>
+void AppendNames(std::string& out, const char* title, const CountedArray<T>& records) {
+  out.append("\n").append(title).append(": ").append(CollectionCount(records)).append("\n");
+  if (records.items == nullptr || records.count <= 0) return;
+  Table table({true, false});
+  table.Add({"#", "name"});
+  for (int32_t i = 0; i < records.count; ++i) {
+    table.Add({std::to_string(i), Printable(records.items[i].name)});
+  }
+  table.AppendTo(out, "  ");
+}
+
+void AppendBodies(std::string& out, const CountedArray<Body>& bodies) {
+  out.append("\nobjects: ").append(CollectionCount(bodies)).append("\n");
+  if (bodies.items == nullptr || bodies.count <= 0) return;
+  Table table({true, false, true, true, true, true, true});
+  table.Add({"#", "name", "vertices", "normals", "uvs", "faces", "indices"});
+  bool anyAbsent = false;
+  for (int32_t i = 0; i < bodies.count; ++i) {
+    const Body& body = bodies.items[i];
+    std::vector<std::string> row = {std::to_string(i),
+                                    Printable(body.name),
+                                    CountOf(body.vertices),
+                                    CountOf(body.normals),
+                                    CountOf(body.uvs),
+                                    CountOf(body.faces),
+                                    CountOf(body.faceParts.indices)};
+    anyAbsent = anyAbsent || std::find(row.begin() + 2, row.end(), "-") != row.end();
+    table.Add(std::move(row));
+  }
+  table.AppendTo(out, "  ");
+  if (anyAbsent) out.append("  (- : the body has no such section)\n");
+}
+
+}  // namespace
+
+std::string SceneSummary(const Scene& scene, int32_t result) {
+  std::string out;
+  AppendFiles(out, scene, result);
+  AppendNames(out, "lights", scene.lights);
+  AppendNames(out, "camera", scene.camera);
+  AppendNames(out, "materials", scene.materials);
+  AppendBodies(out, scene.objects);
+  return out;
+}
+
+}  // namespace sceneio
