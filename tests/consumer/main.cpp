@@ -1,0 +1,24 @@
+// scene-counts: loads the group file named on the command line and prints how much it holds.
+#include <sceneio/scene/scene.h>
+
+#include <cstdio>
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fputs("usage: scene-counts GROUP\n", stderr);
+    return 2;
+  }
+  sceneio::Scene scene;
+  const int32_t result = scene.Load(argv[1]);
+  long vertices = 0;
+  long faces = 0;
+  for (const sceneio::Body& body : scene.objects) {
+    vertices += body.vertices.count;
+    faces += body.faces.count;
+  }
+  std::printf("result %d lights %d cameras %d materials %d objects %d vertices %ld faces %ld\n",
+              static_cast<int>(result), static_cast<int>(scene.lights.count),
+              static_cast<int>(scene.camera.count), static_cast<int>(scene.materials.count),
+              static_cast<int>(scene.objects.count), vertices, faces);
+  return result == 0 ? 0 : 1;
+}
