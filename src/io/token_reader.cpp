@@ -26,13 +26,78 @@ inline bool IsDigit(char c) {
   return c >= '0' && c <= '9';
 }
 
+// Whitespace runs in these files are short (a space, or a line feed and some indentation):
+// a byte test first, then 16 bytes at a time while there are 16 to look at.
 const char* SkipSpace(const char* p, const char* end) {
+  if (p != end && !IsSpace(*p)) return p;
+#if defined(__SSE2__)
+  while (end - p >= 16) {
+    const uint32_t word = ~WhitespaceMask16(p) & 0xFFFFu;
+    if (word != 0) return p + __builtin_ctz(word);
+    p += 16;
+  }
+#endif
   while (p != end && IsSpace(*p)) ++p;
   return p;
 }
 
-const char* SkipDigits(const char* p, const char* end) {
-  while (p != end && IsDigit(*p)) ++p;
+const char* SkipToken(const char* p, const char* end) {
+#if defined(__SSE2__)
+  while (end - p >= 16) {
+    const uint32_t spaces = WhitespaceMask16(p);
+    if (spaces != 0) return p + __builtin_ctz(spaces);
+    p += 16;
+  }
+#endif
+  while (p != end && !IsSpace(*p)) ++p;
+  return p;
+}
+
+// ---- Eight digits at a time. Bytes are little-endian: the first character is the low byte.
+
+inline uint64_t Load8(const char* p) {
+  uint64_t word;
+  std::memcpy(&word, p, sizeof word);
+  return word;
+}
+
+// How many of the eight bytes, from the first, are decimal digits. A byte is a digit when its
+// high nibble is 3 and adding 6 leaves it 3; the carry out of a byte of 0xFA or more only
+// disturbs bytes after that non-digit, which are not counted anyway.
+inline int LeadingDigits(uint64_t word) {
+  constexpr uint64_t kHigh = 0xF0F0F0F0F0F0F0F0u;
+  const uint64_t nibbles = (word & kHigh) | (((word + 0x0606060606060606u) & kHigh) >> 4);
+  const uint64_t differ = nibbles ^ 0x3333333333333333u;
+  return differ == 0 ? 8 : __builtin_ctzll(differ) >> 3;
+}
+
+// The value of the first `n` (1 to 8) digit bytes of `word`: shifted up so the unused bytes
+// become leading zeros, then combined pairwise, by fours and by eights.
+inline uint64_t DigitsValue(uint64_t word, int n) {
+  uint64_t digits = (word - 0x3030303030303030u) << (8 * (8 - n));
+  digits = (digits * 10) + (digits >> 8);
+  digits = (((digits & 0x000000FF000000FFu) * 0x000F424000000064u) +
+            (((digits >> 16) & 0x000000FF000000FFu) * 0x0000271000000001u)) >>
+           32;
+  return digits;
+}
+
+constexpr uint64_t kPowersOfTen[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
+
+// Appends the run of digits at `p` to `value` (value * 10^digits + run) and counts them. Past
+// 19 digits in all the value is no longer kept exactly; `digits` still counts every one.
+inline const char* TakeDigits(const char* p, const char* end, uint64_t& value, int64_t& digits) {
+  while (end - p >= 8) {
+    const int n = LeadingDigits(Load8(p));
+    if (n == 0) return p;
+    if (digits + n <= 19) value = value * kPowersOfTen[n] + DigitsValue(Load8(p), n);
+    digits += n;
+    p += n;
+    if (n < 8) return p;
+  }
+  for (; p != end && IsDigit(*p); ++p) {
+    if (++digits <= 19) value = value * 10 + static_cast<uint64_t>(*p - '0');
+  }
   return p;
 }
 
@@ -40,66 +105,6 @@ const char* SkipDigits(const char* p, const char* end) {
 constexpr double kExactPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                    1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
                                    1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-
-// The scanned number's parts, all inside the taken run.
-struct Number {
-  bool negative = false;
-  const char* intBegin = nullptr;
-  const char* intEnd = nullptr;
-  const char* fracBegin = nullptr;
-  const char* fracEnd = nullptr;
-  const char* expBegin = nullptr;  // sign or first digit of the exponent, when there is one
-  const char* end = nullptr;
-};
-
-// Short decimals convert exactly: a mantissa of at most 2^53 times or divided by an exact power
-// of ten is one correctly rounded IEEE operation. Returns false when the number is not short.
-bool FastDouble(const Number& n, double& value) {
-  uint64_t mantissa = 0;
-  int digits = 0;
-  for (const char* p = n.intBegin; p != n.intEnd; ++p) {
-    if (digits == 0 && *p == '0') continue;  // leading zeros add no precision
-    if (++digits > 15) return false;
-    mantissa = mantissa * 10 + static_cast<uint64_t>(*p - '0');
-  }
-  int scale = 0;
-  for (const char* p = n.fracBegin; p != n.fracEnd; ++p) {
-    if (digits == 0 && *p == '0') {
-      --scale;
-      continue;
-    }
-    if (++digits > 15) return false;
-    mantissa = mantissa * 10 + static_cast<uint64_t>(*p - '0');
-    --scale;
-  }
-  if (n.expBegin != nullptr) {
-    const char* p = n.expBegin;
-    bool negativeExp = false;
-    if (*p == '+' || *p == '-') negativeExp = *p++ == '-';
-    int exponent = 0;
-    for (; p != n.end; ++p) {
-      if (exponent > 1000) return false;  // far outside the exact range either way
-      exponent = exponent * 10 + (*p - '0');
-    }
-    scale += negativeExp ? -exponent : exponent;
-  }
-  double result = static_cast<double>(mantissa);
-  if (mantissa != 0) {
-    if (scale < -22 || scale > 22) return false;
-    result = scale < 0 ? result / kExactPowers[-scale] : result * kExactPowers[scale];
-  }
-  value = n.negative ? -result : result;
-  return true;
-}
-
-// Correctly rounded decimal to double; false when it overflows double precision or rounds to
-// zero although a digit is not zero. A subnormal double is in range.
-bool ToDouble(const Number& n, double& value) {
-  if (FastDouble(n, value)) return true;
-  const char* first = n.negative ? n.intBegin - 1 : n.intBegin;  // from_chars takes no '+'
-  auto [ptr, ec] = std::from_chars(first, n.end, value, std::chars_format::general);
-  return ec == std::errc() && ptr == n.end;
-}
 
 // Rounds to the nearest float; magnitudes from halfway past the largest float become infinite
 // (spelled out, since a cast from an out-of-range double is undefined).
@@ -126,10 +131,10 @@ bool TokenReader::Begin() {
   return true;
 }
 
-std::string_view TokenReader::Token() {
+std::string_view TokenReader::TokenSlow() {
   if (!Begin()) return {};
   const char* start = pos_;
-  while (pos_ != end_ && !IsSpace(*pos_)) ++pos_;
+  pos_ = SkipToken(pos_, end_);
   if (pos_ == end_) ended_ = true;    // a token at the last byte still counts
   if (start == pos_) failed_ = true;  // only whitespace was left
   return {start, static_cast<size_t>(pos_ - start)};
@@ -139,32 +144,57 @@ bool TokenReader::Float(float& target) {
   if (!Begin()) return false;
   // Greedy scan: sign, digits, '.', digits, and an exponent only after a digit. Whatever is
   // taken stays taken even when it is no number ("-", ".", "1e+"), as a stream would consume it.
-  Number n;
+  // The digits are gathered into an integer on the way, for the exact short path.
   const char* p = pos_;
-  if (p != end_ && (*p == '+' || *p == '-')) n.negative = *p++ == '-';
-  n.intBegin = p;
-  p = n.intEnd = SkipDigits(p, end_);
-  n.fracBegin = n.fracEnd = p;
+  bool negative = false;
+  if (p != end_ && (*p == '+' || *p == '-')) negative = *p++ == '-';
+  const char* first = negative ? p - 1 : p;  // the text as the general conversion takes it
+  uint64_t mantissa = 0;
+  int64_t digits = 0;
+  p = TakeDigits(p, end_, mantissa, digits);
+  int64_t scale = 0;
   if (p != end_ && *p == '.') {
-    n.fracBegin = ++p;
-    p = n.fracEnd = SkipDigits(p, end_);
+    const int64_t before = digits;
+    p = TakeDigits(p + 1, end_, mantissa, digits);
+    scale = before - digits;
   }
-  const bool mantissa = n.intEnd != n.intBegin || n.fracEnd != n.fracBegin;
+  const bool hasMantissa = digits > 0;
   bool exponentComplete = true;
-  if (mantissa && p != end_ && (*p == 'e' || *p == 'E')) {
-    n.expBegin = ++p;
-    if (p != end_ && (*p == '+' || *p == '-')) ++p;
-    const char* digits = p;
-    p = SkipDigits(p, end_);
-    exponentComplete = p != digits;
+  int64_t exponent = 0;
+  if (hasMantissa && p != end_ && (*p == 'e' || *p == 'E')) {
+    ++p;
+    bool negativeExponent = false;
+    if (p != end_ && (*p == '+' || *p == '-')) negativeExponent = *p++ == '-';
+    const char* exponentDigits = p;
+    for (; p != end_ && IsDigit(*p); ++p) {
+      if (exponent < 100000) exponent = exponent * 10 + (*p - '0');
+    }
+    exponentComplete = p != exponentDigits;
+    if (negativeExponent) exponent = -exponent;
   }
-  n.end = pos_ = p;
+  pos_ = p;
   if (p == end_) ended_ = true;
-
-  double value = 0;
-  if (!mantissa || !exponentComplete || !ToDouble(n, value)) {
+  if (!hasMantissa || !exponentComplete) {
     failed_ = true;
     return false;
+  }
+
+  // Short decimals convert exactly: a mantissa of at most 2^53 times or divided by an exact
+  // power of ten is one correctly rounded operation. Everything else takes the general path.
+  double value = 0;
+  const int64_t power = scale + exponent;
+  if (digits <= 19 && mantissa <= (uint64_t{1} << 53) && power >= -22 && power <= 22) {
+    value = static_cast<double>(mantissa);
+    value = power < 0 ? value / kExactPowers[-power] : value * kExactPowers[power];
+    if (negative) value = -value;
+  } else if (digits <= 19 && mantissa == 0) {
+    value = negative ? -0.0 : 0.0;
+  } else {
+    auto [ptr, ec] = std::from_chars(first, p, value, std::chars_format::general);
+    if (ec != std::errc() || ptr != p) {
+      failed_ = true;
+      return false;
+    }
   }
   target = ToFloat(value);
   return true;
@@ -175,16 +205,22 @@ bool TokenReader::Int(int32_t& target) {
   const char* p = pos_;
   bool negative = false;
   if (p != end_ && (*p == '+' || *p == '-')) negative = *p++ == '-';
-  const char* digits = p;
   // Every digit is consumed even past the range, as a stream does; only the value is dropped.
-  constexpr uint64_t kLimit = uint64_t{1} << 31;
+  const char* first = p;
   uint64_t value = 0;
-  for (; p != end_ && IsDigit(*p); ++p) {
-    if (value <= kLimit) value = value * 10 + static_cast<uint64_t>(*p - '0');
-  }
+  int64_t digits = 0;
+  p = TakeDigits(p, end_, value, digits);
   pos_ = p;
   if (p == end_) ended_ = true;
-  if (p == digits || value > (negative ? kLimit : kLimit - 1)) {
+  constexpr uint64_t kLimit = uint64_t{1} << 31;
+  // Past 19 digits only leading zeros can keep the number in range: go over them again.
+  if (digits > 19) {
+    value = 0;
+    for (const char* d = first; d != p; ++d) {
+      if (value <= kLimit) value = value * 10 + static_cast<uint64_t>(*d - '0');
+    }
+  }
+  if (digits == 0 || value > (negative ? kLimit : kLimit - 1)) {
     failed_ = true;
     return false;
   }
