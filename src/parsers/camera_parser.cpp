@@ -1,8 +1,37 @@
-// Camera file parser (not yet written).
+// Camera file parser: a header up to the first ")", then one block from "(" to ")" whose keywords
+// fill the scene's single Camera.
 #include "parsers/camera_parser.h"
 
+#include <string_view>
+
+#include "parsers/read_steps.h"
+
 namespace sceneio {
-int32_t ParseCamera(const FileBuffer&, CountedArray<Camera>&) {
+namespace {
+
+constexpr Keyword<Camera> kCameraKeywords[] = {
+    {"view-angle", ReadInto<&Camera::viewAngle>},
+    {"hither", ReadInto<&Camera::hither>},
+    {"yon", ReadInto<&Camera::yon>},
+    {"location", ReadInto<&Camera::location>},
+    {"aim", ReadInto<&Camera::aim>},
+    {"lookup-vector", ReadInto<&Camera::lookupVector>},
+};
+
+}  // namespace
+
+int32_t ParseCamera(const FileBuffer& file, CountedArray<Camera>& camera) {
+  TokenReader reader(file);
+  std::string_view current;
+
+  // Keywords in the header are passed over. Without both delimiters there is no camera block,
+  // and no camera is made up.
+  if (!SkipTo(reader, current, ")") || !SkipTo(reader, current, "(")) return 0;
+
+  if (!camera.Allocate(1)) return kOutOfMemory;
+  // Once made, the camera stays with whatever the body held before the data ended.
+  ReadBlock(reader, current, ")", kCameraKeywords, camera.items[0]);
   return 0;
 }
+
 }  // namespace sceneio
