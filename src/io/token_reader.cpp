@@ -12,6 +12,15 @@
 namespace sceneio {
 namespace {
 
+using token_detail::DigitsValue;
+using token_detail::kExactPowers;
+using token_detail::kPowersOfTen;
+using token_detail::LeadingDigits;
+using token_detail::Load8;
+#if defined(__SSE2__)
+using token_detail::WhitespaceMask16;
+#endif
+
 // Exactly the six whitespace bytes of the "C" locale; 0x00 and 0x80..0xFF are ordinary.
 constexpr std::array<bool, 256> kSpace = [] {
   std::array<bool, 256> table{};
@@ -53,37 +62,6 @@ const char* SkipToken(const char* p, const char* end) {
   return p;
 }
 
-// ---- Eight digits at a time. Bytes are little-endian: the first character is the low byte.
-
-inline uint64_t Load8(const char* p) {
-  uint64_t word;
-  std::memcpy(&word, p, sizeof word);
-  return word;
-}
-
-// How many of the eight bytes, from the first, are decimal digits. A byte is a digit when its
-// high nibble is 3 and adding 6 leaves it 3; the carry out of a byte of 0xFA or more only
-// disturbs bytes after that non-digit, which are not counted anyway.
-inline int LeadingDigits(uint64_t word) {
-  constexpr uint64_t kHigh = 0xF0F0F0F0F0F0F0F0u;
-  const uint64_t nibbles = (word & kHigh) | (((word + 0x0606060606060606u) & kHigh) >> 4);
-  const uint64_t differ = nibbles ^ 0x3333333333333333u;
-  return differ == 0 ? 8 : __builtin_ctzll(differ) >> 3;
-}
-
-// The value of the first `n` (1 to 8) digit bytes of `word`: shifted up so the unused bytes
-// become leading zeros, then combined pairwise, by fours and by eights.
-inline uint64_t DigitsValue(uint64_t word, int n) {
-  uint64_t digits = (word - 0x3030303030303030u) << (8 * (8 - n));
-  digits = (digits * 10) + (digits >> 8);
-  digits = (((digits & 0x000000FF000000FFu) * 0x000F424000000064u) +
-            (((digits >> 16) & 0x000000FF000000FFu) * 0x0000271000000001u)) >>
-           32;
-  return digits;
-}
-
-constexpr uint64_t kPowersOfTen[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
-
 // Appends the run of digits at `p` to `value` (value * 10^digits + run) and counts them. Past
 // 19 digits in all the value is no longer kept exactly; `digits` still counts every one.
 inline const char* TakeDigits(const char* p, const char* end, uint64_t& value, int64_t& digits) {
@@ -100,11 +78,6 @@ inline const char* TakeDigits(const char* p, const char* end, uint64_t& value, i
   }
   return p;
 }
-
-// Powers of ten that a double holds exactly.
-constexpr double kExactPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                   1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                                   1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 
 // Rounds to the nearest float; magnitudes from halfway past the largest float become infinite
 // (spelled out, since a cast from an out-of-range double is undefined).
@@ -140,7 +113,7 @@ std::string_view TokenReader::TokenSlow() {
   return {start, static_cast<size_t>(pos_ - start)};
 }
 
-bool TokenReader::Float(float& target) {
+bool TokenReader::FloatSlow(float& target) {
   if (!Begin()) return false;
   // Greedy scan: sign, digits, '.', digits, and an exponent only after a digit. Whatever is
   // taken stays taken even when it is no number ("-", ".", "1e+"), as a stream would consume it.
@@ -200,7 +173,7 @@ bool TokenReader::Float(float& target) {
   return true;
 }
 
-bool TokenReader::Int(int32_t& target) {
+bool TokenReader::IntSlow(int32_t& target) {
   if (!Begin()) return false;
   const char* p = pos_;
   bool negative = false;

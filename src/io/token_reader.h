@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -35,10 +36,13 @@ class TokenReader {
   void Token(std::string& target) { target.assign(Token()); }
   // Passes over the next token without looking at it; false when the read failed.
   bool Skip() { return !Token().empty(); }
+  // Exactly `n` token reads in a row (fewer once one delivers nothing); returns the last token
+  // read, or "" when a read failed. Short tokens are taken several per vector compare.
+  inline std::string_view SkipTokens(int n);
 
   // Typed reads: true when a value was stored. A failed read leaves `target` unchanged.
-  bool Float(float& target);
-  bool Int(int32_t& target);
+  inline bool Float(float& target);
+  inline bool Int(int32_t& target);
   bool Char(char& target);
 
   // Offset of the next unread byte, or -1 once the reader has failed.
@@ -53,6 +57,12 @@ class TokenReader {
   // Token() for whatever its inline fast path does not take: a reader that is not good, the
   // last bytes, long tokens and long runs of whitespace.
   std::string_view TokenSlow();
+  // The same for Float() and Int(): signs, exponents, long numbers and the last bytes.
+  bool FloatSlow(float& target);
+  bool IntSlow(int32_t& target);
+  // The first non-whitespace byte when it lies within the next 16 bytes and at least `room`
+  // bytes are left from there on; null otherwise (the slow paths then decide).
+  inline const char* NextInWindow(int room) const;
 
   const char* begin_;
   const char* pos_;
@@ -60,6 +70,8 @@ class TokenReader {
   bool ended_ = false;
   bool failed_ = false;
 };
+
+namespace token_detail {
 
 #if defined(__SSE2__)
 // Bit i set when byte i of the 16 at `p` is whitespace: 0x20, or 0x09 to 0x0D (taken as
@@ -74,13 +86,59 @@ inline uint32_t WhitespaceMask16(const char* p) {
 }
 #endif
 
+// Eight bytes as one little-endian word: the first byte is the low byte.
+inline uint64_t Load8(const char* p) {
+  uint64_t word;
+  std::memcpy(&word, p, sizeof word);
+  return word;
+}
+
+// How many of the eight bytes, from the first, are decimal digits. A byte is a digit when its
+// high nibble is 3 and adding 6 leaves it 3; the carry out of a byte of 0xFA or more only
+// disturbs bytes after that non-digit, which are not counted anyway.
+inline int LeadingDigits(uint64_t word) {
+  constexpr uint64_t kHigh = 0xF0F0F0F0F0F0F0F0u;
+  const uint64_t nibbles = (word & kHigh) | (((word + 0x0606060606060606u) & kHigh) >> 4);
+  const uint64_t differ = nibbles ^ 0x3333333333333333u;
+  return differ == 0 ? 8 : __builtin_ctzll(differ) >> 3;
+}
+
+// The value of the first `n` (1 to 8) digit bytes of `word`: shifted up so the unused bytes
+// become leading zeros, then combined pairwise, by fours and by eights.
+inline uint64_t DigitsValue(uint64_t word, int n) {
+  uint64_t digits = (word - 0x3030303030303030u) << (8 * (8 - n));
+  digits = (digits * 10) + (digits >> 8);
+  digits = (((digits & 0x000000FF000000FFu) * 0x000F424000000064u) +
+            (((digits >> 16) & 0x000000FF000000FFu) * 0x0000271000000001u)) >>
+           32;
+  return digits;
+}
+
+inline constexpr double kExactPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                          1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                          1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+inline constexpr uint64_t kPowersOfTen[] = {1,      10,      100,      1000,     10000,
+                                            100000, 1000000, 10000000, 100000000};
+
+}  // namespace token_detail
+
+inline const char* TokenReader::NextInWindow([[maybe_unused]] int room) const {
+#if defined(__SSE2__)
+  if (end_ - pos_ >= 16 + room) {
+    const uint32_t word = ~token_detail::WhitespaceMask16(pos_) & 0xFFFFu;
+    if (word != 0) return pos_ + __builtin_ctz(word);
+  }
+#endif
+  return nullptr;
+}
+
 // The common token, whitespace and all within the next 16 bytes, takes one vector compare: the
 // first clear bit of the whitespace mask starts it, the next set bit ends it. A token that ends
 // before the last byte never sets end-of-data, so only the flags' test remains.
 inline std::string_view TokenReader::Token() {
 #if defined(__SSE2__)
   if (Good() && end_ - pos_ >= 16) {
-    const uint32_t spaces = WhitespaceMask16(pos_);
+    const uint32_t spaces = token_detail::WhitespaceMask16(pos_);
     const uint32_t word = ~spaces & 0xFFFFu;
     if (word != 0) {
       const int lead = __builtin_ctz(word);
@@ -95,6 +153,94 @@ inline std::string_view TokenReader::Token() {
   }
 #endif
   return TokenSlow();
+}
+
+// Within one 16-byte window every whitespace byte that follows a non-whitespace byte ends a
+// token, and each such token began in the window too (byte 0 starts one when it is not
+// whitespace: the rest of a token that a typed read stopped in). The tokens that complete in the
+// window are taken pairwise from the two masks; the rest goes through Token().
+inline std::string_view TokenReader::SkipTokens(int n) {
+  std::string_view token;
+  while (n > 0) {
+#if defined(__SSE2__)
+    if (Good() && end_ - pos_ >= 16) {
+      const uint32_t spaces = token_detail::WhitespaceMask16(pos_);
+      uint32_t starts = ~spaces & ((spaces << 1) | 1u) & 0xFFFFu;
+      uint32_t ends = spaces & (~spaces << 1);
+      if (ends != 0) {
+        int start = 0;
+        int stop = 0;
+        do {
+          start = __builtin_ctz(starts);
+          stop = __builtin_ctz(ends);
+          starts &= starts - 1;
+          ends &= ends - 1;
+          --n;
+        } while (n > 0 && ends != 0);
+        token = {pos_ + start, static_cast<size_t>(stop - start)};
+        pos_ += stop;
+        continue;
+      }
+    }
+#endif
+    token = Token();
+    if (token.empty()) break;
+    --n;
+  }
+  return token;
+}
+
+// An unsigned integer of one to seven digits, the whole of every index in practice: in range
+// by its length, and followed by a byte that ends it, so it sets no flag.
+inline bool TokenReader::Int(int32_t& target) {
+  if (Good()) {
+    if (const char* p = NextInWindow(8)) {
+      const uint64_t word = token_detail::Load8(p);
+      const int n = token_detail::LeadingDigits(word);
+      if (n > 0 && n < 8) {
+        pos_ = p + n;
+        target = static_cast<int32_t>(token_detail::DigitsValue(word, n));
+        return true;
+      }
+    }
+  }
+  return IntSlow(target);
+}
+
+// A plain decimal: an optional minus, up to eight digits, and optionally a point and up to
+// eight more, fifteen digits at most and no exponent. Its digits make an integer below 2^53,
+// divided by at most 10^8: one correctly rounded division, as the general path would give, then
+// rounded to float.
+inline bool TokenReader::Float(float& target) {
+  if (Good()) {
+    if (const char* p = NextInWindow(24)) {
+      const bool negative = *p == '-';
+      p += negative;
+      const uint64_t whole = token_detail::Load8(p);
+      const int digits = token_detail::LeadingDigits(whole);
+      uint64_t mantissa = digits > 0 ? token_detail::DigitsValue(whole, digits) : 0;
+      p += digits;
+      int fraction = 0;
+      if (*p == '.') {
+        const uint64_t part = token_detail::Load8(++p);
+        fraction = token_detail::LeadingDigits(part);
+        if (fraction > 0) {
+          mantissa = mantissa * token_detail::kPowersOfTen[fraction] +
+                     token_detail::DigitsValue(part, fraction);
+        }
+        p += fraction;
+      }
+      const unsigned next = static_cast<unsigned char>(*p);
+      const bool ends = next - '0' > 9 && (next | 0x20) != 'e';
+      if (ends && digits + fraction > 0 && digits + fraction <= 15) {
+        const double value = static_cast<double>(mantissa) / token_detail::kExactPowers[fraction];
+        pos_ = p;
+        target = static_cast<float>(negative ? -value : value);
+        return true;
+      }
+    }
+  }
+  return FloatSlow(target);
 }
 
 // Turns a quoted name token into the name: drops the first byte, whatever it is, and cuts the

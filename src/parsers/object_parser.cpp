@@ -41,12 +41,7 @@ const SectionKeyword* SectionNamed(std::string_view token) {
 
 // Reads up to `n` tokens and returns the last one, or "" once a read delivered nothing.
 std::string_view SkipTokens(TokenReader& reader, int n) {
-  std::string_view token;
-  for (int i = 0; i < n; ++i) {
-    token = reader.Token();
-    if (token.empty()) break;
-  }
-  return token;
+  return reader.SkipTokens(n);
 }
 
 // The seven tokens after "face-parts[]": the third and fifth are the set's names, and a seventh
