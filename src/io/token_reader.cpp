@@ -35,6 +35,15 @@ inline bool IsDigit(char c) {
   return c >= '0' && c <= '9';
 }
 
+// Set bits of a word; without a population-count instruction in the baseline x86-64, the
+// compiler's builtin would be a library call.
+inline int CountBits(uint64_t x) {
+  x -= (x >> 1) & 0x5555555555555555u;
+  x = (x & 0x3333333333333333u) + ((x >> 2) & 0x3333333333333333u);
+  x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0Fu;
+  return static_cast<int>((x * 0x0101010101010101u) >> 56);
+}
+
 // Whitespace runs in these files are short (a space, or a line feed and some indentation):
 // a byte test first, then 16 bytes at a time while there are 16 to look at.
 const char* SkipSpace(const char* p, const char* end) {
@@ -200,6 +209,36 @@ bool TokenReader::IntSlow(int32_t& target) {
   target =
       static_cast<int32_t>(negative ? -static_cast<int64_t>(value) : static_cast<int64_t>(value));
   return true;
+}
+
+bool TokenReader::SkipPast(std::string_view stop, int64_t& delivered) {
+  delivered = 0;
+  for (;;) {
+#if defined(__SSE2__)
+    if (!stop.empty() && Good() && end_ - pos_ >= 64) {
+      uint64_t spaces = 0;
+      uint32_t marks = 0;
+      const __m128i first = _mm_set1_epi8(stop[0]);
+      for (int k = 0; k < 4; ++k) {
+        const char* p = pos_ + 16 * k;
+        spaces |= uint64_t{WhitespaceMask16(p)} << (16 * k);
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        marks |= static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, first)));
+      }
+      // A whitespace byte after a non-whitespace one ends a token that began in the window.
+      const uint64_t ends = spaces & (~spaces << 1);
+      if (marks == 0 && ends != 0) {
+        delivered += CountBits(ends);
+        pos_ += 63 - __builtin_clzll(ends);
+        continue;
+      }
+    }
+#endif
+    const std::string_view token = Token();
+    if (token.empty()) return false;
+    ++delivered;
+    if (token == stop) return true;
+  }
 }
 
 bool TokenReader::Char(char& target) {

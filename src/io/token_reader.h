@@ -39,10 +39,17 @@ class TokenReader {
   // Exactly `n` token reads in a row (fewer once one delivers nothing); returns the last token
   // read, or "" when a read failed. Short tokens are taken several per vector compare.
   inline std::string_view SkipTokens(int n);
+  // Token reads until one delivers `stop` (true) or nothing (false), counting into `delivered`
+  // every token delivered, `stop` included. Where no byte of 64 is the first byte of `stop`, the
+  // tokens that complete there are counted at once, without a read each.
+  bool SkipPast(std::string_view stop, int64_t& delivered);
 
   // Typed reads: true when a value was stored. A failed read leaves `target` unchanged.
   inline bool Float(float& target);
   inline bool Int(int32_t& target);
+  // Int() and then one token read, whose result is dropped: an integer with its tail attached,
+  // "12," or "7)", in one step when both lie in the next 16 bytes. Returns what Int() returned.
+  inline bool IntThenSkip(int32_t& target);
   bool Char(char& target);
 
   // Offset of the next unread byte, or -1 once the reader has failed.
@@ -205,6 +212,35 @@ inline bool TokenReader::Int(int32_t& target) {
     }
   }
   return IntSlow(target);
+}
+
+// The integer and its tail share one whitespace mask: the tail starts right after the digits
+// (not whitespace, else the token read would go on to the next token) and ends at the next
+// whitespace byte in the window.
+inline bool TokenReader::IntThenSkip(int32_t& target) {
+#if defined(__SSE2__)
+  if (Good() && end_ - pos_ >= 24) {
+    const uint32_t spaces = token_detail::WhitespaceMask16(pos_);
+    const uint32_t word = ~spaces & 0xFFFFu;
+    if (word != 0) {
+      const int lead = __builtin_ctz(word);
+      const char* p = pos_ + lead;
+      const uint64_t bytes = token_detail::Load8(p);
+      const int n = token_detail::LeadingDigits(bytes);
+      if (n > 0 && n < 8) {
+        const uint32_t tail = spaces >> (lead + n);
+        if (tail != 0 && (tail & 1u) == 0) {
+          target = static_cast<int32_t>(token_detail::DigitsValue(bytes, n));
+          pos_ = p + n + __builtin_ctz(tail);
+          return true;
+        }
+      }
+    }
+  }
+#endif
+  const bool stored = Int(target);
+  Skip();
+  return stored;
 }
 
 // A plain decimal: an optional minus, up to eight digits, and optionally a point and up to

@@ -110,10 +110,20 @@ void WalkBodies(TokenReader& reader, Pass& pass) {
 int32_t CountEntries(TokenReader& reader, int perEntry) {
   int32_t count = 0;
   for (;;) {
-    const std::string_view first = reader.Token();
-    if (first.empty() || first == ">") return count;
+    // The run up to the first ">" token, counted in bulk: where that ">" falls in its entry
+    // decides whether it was looked at.
+    int64_t delivered = 0;
+    if (!reader.SkipPast(">", delivered)) {
+      return count + static_cast<int32_t>((delivered + perEntry - 1) / perEntry);
+    }
+    const int64_t before = delivered - 1;
+    count += static_cast<int32_t>(before / perEntry);
+    const auto part = static_cast<int>(before % perEntry);  // tokens of its entry before it
+    if (part == 0) return count;                            // it opens an entry
     ++count;
-    const std::string_view last = SkipTokens(reader, perEntry - 1);
+    if (part == perEntry - 1) return count;  // it closes one
+    // Inside an entry it is passed over; the entry's last token is still compared.
+    const std::string_view last = SkipTokens(reader, perEntry - 1 - part);
     if (last.empty() || last == ">") return count;
   }
 }
@@ -122,27 +132,16 @@ int32_t CountEntries(TokenReader& reader, int perEntry) {
 // face, whether ">" cuts it short or is its eighteenth token; a group cut short by the end of the
 // data is one.
 int32_t CountFaces(TokenReader& reader, int perFace) {
-  int32_t count = 0;
-  for (;;) {
-    int delivered = 0;
-    for (; delivered < perFace; ++delivered) {
-      const std::string_view token = reader.Token();
-      if (token.empty()) break;
-      if (token == ">") return count;
-    }
-    if (delivered > 0) ++count;
-    if (delivered < perFace) return count;
-  }
+  int64_t delivered = 0;
+  if (reader.SkipPast(">", delivered)) return static_cast<int32_t>((delivered - 1) / perFace);
+  return static_cast<int32_t>((delivered + perFace - 1) / perFace);
 }
 
 // Index tokens up to ">)", which is read with them.
 int32_t CountIndices(TokenReader& reader) {
-  int32_t count = 0;
-  for (std::string_view token = reader.Token(); !token.empty() && token != ">)";
-       token = reader.Token()) {
-    ++count;
-  }
-  return count;
+  int64_t delivered = 0;
+  const bool closed = reader.SkipPast(">)", delivered);
+  return static_cast<int32_t>(closed ? delivered - 1 : delivered);
 }
 
 struct SectionCount {
@@ -221,8 +220,7 @@ void ReadUv(TokenReader& reader, Vector2& uv) {
 // "( 0, 3, 2)" after the opening "(": each integer leaves its "," or ")" for a token read.
 void ReadTriple(TokenReader& reader, int32_t (&triple)[3]) {
   for (int32_t& value : triple) {
-    reader.Int(value);
-    reader.Skip();
+    reader.IntThenSkip(value);
   }
 }
 
@@ -300,8 +298,7 @@ class FillingPass {
     // "0, 1, >)": each integer leaves its "," for the token read after it.
     for (int32_t& index : set.indices) {
       if (reader.Failed()) break;
-      reader.Int(index);
-      reader.Skip();
+      reader.IntThenSkip(index);
     }
     reader.Skip();  // ">)"
     return true;
