@@ -20,17 +20,25 @@ constexpr Keyword<Camera> kCameraKeywords[] = {
 
 }  // namespace
 
-int32_t ParseCamera(const FileBuffer& file, CountedArray<Camera>& camera) {
+int32_t ParseCamera(const FileBuffer& file, CountedArray<Camera>& camera, ParseObserver* observer) {
   TokenReader reader(file);
   std::string_view current;
 
   // Keywords in the header are passed over. Without both delimiters there is no camera block,
   // and no camera is made up.
-  if (!SkipTo(reader, current, ")") || !SkipTo(reader, current, "(")) return 0;
+  if (!SkipTo(reader, current, ")", {observer, "inside the camera header"}) ||
+      !SkipTo(reader, current, "(", {observer, "before the camera block"})) {
+    return 0;
+  }
 
   if (!camera.Allocate(1)) return kOutOfMemory;
   // Once made, the camera stays with whatever the body held before the data ended.
-  ReadBlock(reader, current, ")", kCameraKeywords, camera.items[0]);
+  if (!ReadBlock(reader, current, ")", kCameraKeywords, camera.items[0],
+                 {observer, "inside this camera block"})) {
+    return 0;
+  }
+  // Nothing after the block's ")" is read.
+  if (observer != nullptr) observer->Stopped(reader.Position(), {});
   return 0;
 }
 

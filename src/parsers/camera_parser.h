@@ -5,6 +5,7 @@
 #include <string>
 
 #include "io/file_buffer.h"
+#include "parsers/parse_observer.h"
 #include "scene/types.h"
 
 namespace sceneio {
@@ -20,6 +21,10 @@ struct Camera {
 };
 
 // 0, or kOutOfMemory when the camera cannot be allocated.
-int32_t ParseCamera(const FileBuffer& file, CountedArray<Camera>& camera);
+// `observer`, when given, is told what the parse passes over, fails at and leaves unread.
+int32_t ParseCamera(const FileBuffer& file, CountedArray<Camera>& camera, ParseObserver* observer);
+inline int32_t ParseCamera(const FileBuffer& file, CountedArray<Camera>& camera) {
+  return ParseCamera(file, camera, nullptr);
+}
 
 }  // namespace sceneio

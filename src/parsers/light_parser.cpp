@@ -10,7 +10,7 @@ namespace sceneio {
 namespace {
 
 // The name is written in quotes ("(name "key"") and stored without them.
-void ReadQuotedName(TokenReader& reader, Light& light) {
+void ReadQuotedName(TokenReader& reader, Light& light, const ValueSite& /*site*/) {
   reader.Token(light.name);
   UnquoteName(light.name);
 }
@@ -24,20 +24,22 @@ constexpr Keyword<Light> kLightKeywords[] = {
 
 }  // namespace
 
-int32_t ParseLights(const FileBuffer& file, CountedArray<Light>& lights) {
+int32_t ParseLights(const FileBuffer& file, CountedArray<Light>& lights, ParseObserver* observer) {
   TokenReader reader(file);
   std::string_view current;
 
-  SkipTo(reader, current, "<");
+  SkipTo(reader, current, "<", {observer, "before the light list"});
   if (reader.Failed()) return -1;  // no list at all
   const int32_t listStart = reader.Position();
 
   // Only "(name" tokens count, so an entry without one is still filled below but pushes the
   // last counted entry out of the array.
   int32_t count = 0;
-  SkipTo(reader, current, ">", [&count](std::string_view token) {
-    if (token == "(name") ++count;
-  });
+  SkipTo(reader, current, ">",
+         [&count](std::string_view token) {
+           if (token == "(name") ++count;
+         },
+         {observer, "inside this light list"});
   if (reader.Failed()) return -1;  // the list never closes
 
   if (!lights.Allocate(count)) return kOutOfMemory;
@@ -46,8 +48,13 @@ int32_t ParseLights(const FileBuffer& file, CountedArray<Light>& lights) {
   reader.Seek(listStart);
   for (Light& light : lights) {
     current = {};
-    if (!ReadBlock(reader, current, ")", kLightKeywords, light)) break;
+    if (!ReadBlock(reader, current, ")", kLightKeywords, light,
+                   {observer, "inside this light entry"})) {
+      return 0;
+    }
   }
+  // The list's ">" and whatever follows it are never read.
+  if (observer != nullptr) observer->Stopped(reader.Position(), ">");
   return 0;
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "io/file_buffer.h"
+#include "parsers/parse_observer.h"
 #include "scene/types.h"
 
 namespace sceneio {
@@ -25,6 +26,10 @@ struct Light {
 
 // 0 once the light array is stored; -1 when the file holds no light list ("<" ... ">"), and
 // the collection is then untouched; kOutOfMemory when the array cannot be allocated.
-int32_t ParseLights(const FileBuffer& file, CountedArray<Light>& lights);
+// `observer`, when given, is told what the parse passes over, fails at and leaves unread.
+int32_t ParseLights(const FileBuffer& file, CountedArray<Light>& lights, ParseObserver* observer);
+inline int32_t ParseLights(const FileBuffer& file, CountedArray<Light>& lights) {
+  return ParseLights(file, lights, nullptr);
+}
 
 }  // namespace sceneio

@@ -20,9 +20,10 @@ constexpr Keyword<Material> kTextureKeywords[] = {
 // Parentheses do not nest: the block ends at its first ")" token, and since that ")" is read
 // here, it never ends the material around it.
 //   TEXTURE-MAP ( name x ( width 4 ) height 8 )   -> width 4; "height 8 )" belong to the material
-void ReadTextureBlock(TokenReader& reader, Material& material) {
-  std::string_view current = "TEXTURE-MAP";
-  ReadBlock(reader, current, ")", kTextureKeywords, material);
+void ReadTextureBlock(TokenReader& reader, Material& material, const ValueSite& site) {
+  std::string_view current = site.keyword;  // "TEXTURE-MAP"
+  ReadBlock(reader, current, ")", kTextureKeywords, material,
+            {site.observer, "inside this texture block"});
 }
 
 constexpr Keyword<Material> kPropertyKeywords[] = {
@@ -47,20 +48,28 @@ int32_t CountMaterials(TokenReader& reader) {
 
 }  // namespace
 
-int32_t ParseMaterials(const FileBuffer& file, CountedArray<Material>& materials) {
+int32_t ParseMaterials(const FileBuffer& file, CountedArray<Material>& materials,
+                       ParseObserver* observer) {
   TokenReader counter(file);
   if (!materials.Allocate(CountMaterials(counter))) return kOutOfMemory;
 
   TokenReader reader(file);
   std::string_view current;
   for (Material& material : materials) {
-    if (!SkipTo(reader, current, "material")) break;
+    if (!SkipTo(reader, current, "material", {observer, "before the next material block"})) {
+      return 0;
+    }
     // The name is taken as it stands, quotes included, and never looked at as a keyword.
     reader.Token(material.name);
     // Whatever stands between the name and "GL_Shade" is passed over, properties included.
-    if (!SkipTo(reader, current, "GL_Shade")) break;
-    if (!ReadBlock(reader, current, ")", kPropertyKeywords, material)) break;
+    if (!SkipTo(reader, current, "GL_Shade", {observer, "inside this material block"})) return 0;
+    if (!ReadBlock(reader, current, ")", kPropertyKeywords, material,
+                   {observer, "inside the properties of this material"})) {
+      return 0;
+    }
   }
+  // Nothing after the last counted block's ")" is read.
+  if (observer != nullptr) observer->Stopped(reader.Position(), {});
   return 0;
 }
 

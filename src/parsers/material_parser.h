@@ -5,6 +5,7 @@
 #include <string>
 
 #include "io/file_buffer.h"
+#include "parsers/parse_observer.h"
 #include "scene/types.h"
 
 namespace sceneio {
@@ -25,6 +26,11 @@ struct Material {
 };
 
 // 0, or kOutOfMemory when the material array cannot be allocated.
-int32_t ParseMaterials(const FileBuffer& file, CountedArray<Material>& materials);
+// `observer`, when given, is told what the parse passes over, fails at and leaves unread.
+int32_t ParseMaterials(const FileBuffer& file, CountedArray<Material>& materials,
+                       ParseObserver* observer);
+inline int32_t ParseMaterials(const FileBuffer& file, CountedArray<Material>& materials) {
+  return ParseMaterials(file, materials, nullptr);
+}
 
 }  // namespace sceneio

@@ -4,12 +4,14 @@
 // same order; they differ only inside a section's entries.
 #include "parsers/object_parser.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
 #include <vector>
 
 #include "io/token_reader.h"
+#include "parsers/parse_observer.h"
 
 namespace sceneio {
 namespace {
@@ -32,6 +34,15 @@ constexpr SectionKeyword kSectionKeywords[] = {
     {"face-parts[]", Section::kFaceParts, 0},  // < 2 "base" - "apex" 2 : 0, 1, >) end
 };
 
+// What may stand where the walk passes tokens over, for an observer: inside a body, at top level.
+constexpr auto kBodyWords = [] {
+  std::array<std::string_view, std::size(kSectionKeywords) + 1> words{};
+  for (size_t i = 0; i < std::size(kSectionKeywords); ++i) words[i] = kSectionKeywords[i].keyword;
+  words.back() = ")";
+  return words;
+}();
+constexpr std::string_view kTopLevelWords[] = {"body", "gobject"};
+
 const SectionKeyword* SectionNamed(std::string_view token) {
   for (const SectionKeyword& row : kSectionKeywords) {
     if (token == row.keyword) return &row;
@@ -40,7 +51,8 @@ const SectionKeyword* SectionNamed(std::string_view token) {
 }
 
 // Reads up to `n` tokens and returns the last one, or "" once a read delivered nothing.
-std::string_view SkipTokens(TokenReader& reader, int n) {
+template <typename Reader>
+std::string_view SkipTokens(Reader& reader, int n) {
   return reader.SkipTokens(n);
 }
 
@@ -63,10 +75,13 @@ FacePartHeader ReadFacePartHeader(TokenReader& reader) {
   return header;
 }
 
-// ---- The shared walk. A pass's hooks return false to end the walk. ----
+// ---- The shared walk. A pass's hooks return false to end the walk; TopLevel, PassedOver,
+// BeginSection and EndBody only tell a pass where the walk stands. ----
 
 template <typename Pass>
-bool WalkSection(TokenReader& reader, const SectionKeyword& row, Pass& pass) {
+bool WalkSection(TokenReader& reader, const SectionKeyword& row, std::string_view keyword,
+                 Pass& pass) {
+  pass.BeginSection(row, keyword);
   if (row.section == Section::kFaceParts) {
     const FacePartHeader header = ReadFacePartHeader(reader);
     if (!pass.FaceParts(reader, header, header.seventh != ">)")) return false;
@@ -84,11 +99,16 @@ bool WalkBody(TokenReader& reader, Pass& pass) {
   if (!pass.BeginBody(reader.Token())) return false;
   // The token after the name is never examined, so not even a ")" there ends the body.
   reader.Skip();
-  for (std::string_view token = reader.Token(); !token.empty() && token != ")";
-       token = reader.Token()) {
+  std::string_view token = reader.Token();
+  for (; !token.empty() && token != ")"; token = reader.Token()) {
     const SectionKeyword* row = SectionNamed(token);
-    if (row != nullptr && !WalkSection(reader, *row, pass)) return false;
+    if (row == nullptr) {
+      pass.PassedOver(token);
+    } else if (!WalkSection(reader, *row, token, pass)) {
+      return false;
+    }
   }
+  pass.EndBody(token);
   return true;
 }
 
@@ -99,6 +119,7 @@ void WalkBodies(TokenReader& reader, Pass& pass) {
   while (reader.Good() && current != "gobject") {
     if (current == "body" && !WalkBody(reader, pass)) return;
     current = reader.Token();
+    pass.TopLevel(current);
   }
 }
 
@@ -180,6 +201,12 @@ class CountingPass {
     return true;
   }
 
+  // Where the walk stands is of no interest to counting.
+  void TopLevel(std::string_view /*token*/) {}
+  void PassedOver(std::string_view /*token*/) {}
+  void BeginSection(const SectionKeyword& /*row*/, std::string_view /*keyword*/) {}
+  void EndBody(std::string_view /*token*/) {}
+
  private:
   Counts& counts_;
 };
@@ -187,27 +214,31 @@ class CountingPass {
 // ---- Pass 2: filling. Each entry is the sequence of typed reads its layout implies; where the
 // text does not fit the layout the reads fall where they fall, but never past pass 1's count. ----
 
-void ReadVector(TokenReader& reader, Vector3& vector) {
+template <typename Reader>
+void ReadVector(Reader& reader, Vector3& vector) {
   reader.Float(vector.x);
   reader.Float(vector.y);
   reader.Float(vector.z);
 }
 
+// The entry readers are generic over the reader, so that an observed parse can read the same
+// entries through a WatchedReader.
+
 // "v -1 1 -1, 0 0 1": the third float leaves its "," for the first of the four token reads.
-void ReadVertex(TokenReader& reader, Vector3& vertex) {
+constexpr auto ReadVertex = [](auto& reader, Vector3& vertex) {
   reader.Skip();
   ReadVector(reader, vertex);
   SkipTokens(reader, 4);
-}
+};
 
-void ReadNormal(TokenReader& reader, Vector3& normal) {
+constexpr auto ReadNormal = [](auto& reader, Vector3& normal) {
   ReadVector(reader, normal);
   SkipTokens(reader, 4);
-}
+};
 
 // "uv (0.5 v1) 0 0 1": the characters take "(" and "v", the floats 0.5 and 1, and ")" is the
 // first of the four token reads.
-void ReadUv(TokenReader& reader, Vector2& uv) {
+constexpr auto ReadUv = [](auto& reader, Vector2& uv) {
   char ignored = 0;
   reader.Skip();
   reader.Char(ignored);
@@ -215,43 +246,129 @@ void ReadUv(TokenReader& reader, Vector2& uv) {
   reader.Char(ignored);
   reader.Float(uv.v);
   SkipTokens(reader, 4);
-}
+};
 
 // "( 0, 3, 2)" after the opening "(": each integer leaves its "," or ")" for a token read.
-void ReadTriple(TokenReader& reader, int32_t (&triple)[3]) {
+template <typename Reader>
+void ReadTriple(Reader& reader, int32_t (&triple)[3]) {
   for (int32_t& value : triple) {
     reader.IntThenSkip(value);
   }
 }
 
 // tri ( 0, 3, 2) normal-index smooth group 0 ( 0, 0, 0) uv ( 0, 1, 2): 18 tokens, 27 reads.
-void ReadFace(TokenReader& reader, Face& face) {
+constexpr auto ReadFace = [](auto& reader, Face& face) {
   SkipTokens(reader, 2);
   ReadTriple(reader, face.triple1);
   SkipTokens(reader, 5);
   ReadTriple(reader, face.triple2);
   SkipTokens(reader, 2);
   ReadTriple(reader, face.triple3);
+};
+
+// "0, 1, >)": each integer leaves its "," for the token read after it.
+constexpr auto ReadIndex = [](auto& reader, int32_t& index) { reader.IntThenSkip(index); };
+
+// An observer of one section's entries: the section's keyword token, and how many tokens the
+// counting pass takes for each entry.
+struct EntryWatch {
+  ParseObserver* observer = nullptr;
+  std::string_view section;
+  int tokens = 0;
+};
+
+// The reads of entries as an observer sees them: each typed read remembers where it began, so
+// that the first one to fail can be shown where it stood. Only an observed parse uses it.
+class WatchedReader {
+ public:
+  explicit WatchedReader(TokenReader& reader) : reader_(reader) {}
+
+  bool Skip() { return reader_.Skip(); }
+  std::string_view SkipTokens(int n) { return reader_.SkipTokens(n); }
+  bool Float(float& target) {
+    const int32_t at = reader_.Position();
+    return Watched(reader_.Float(target), at, "a number");
+  }
+  bool Char(char& target) {
+    const int32_t at = reader_.Position();
+    return Watched(reader_.Char(target), at, "a character");
+  }
+  bool IntThenSkip(int32_t& target) {
+    const int32_t at = reader_.Position();
+    return Watched(reader_.IntThenSkip(target), at, "an integer");
+  }
+
+  // Where the first typed read that delivered nothing began, or -1.
+  int32_t FailedAt() const { return failedAt_; }
+  std::string_view Expected() const { return expected_; }
+
+ private:
+  // A read on a reader that had already failed (at -1) is no failure of its own.
+  bool Watched(bool stored, int32_t at, std::string_view expected) {
+    if (!stored && failedAt_ < 0 && at >= 0) {
+      failedAt_ = at;
+      expected_ = expected;
+    }
+    return stored;
+  }
+
+  TokenReader& reader_;
+  int32_t failedAt_ = -1;
+  std::string_view expected_;
+};
+
+// The entries of an observed parse: the observer hears where each entry's reads began and ended,
+// and where a read that failed began (after which nothing more is read).
+template <auto readEntry, typename T>
+void ReadEntriesWatched(TokenReader& reader, CountedArray<T>& list, const EntryWatch& watch) {
+  WatchedReader watched(reader);
+  for (int32_t k = 0; k < list.count && !reader.Failed(); ++k) {
+    const int32_t begin = reader.Position();
+    readEntry(watched, list.items[k]);
+    if (watched.FailedAt() >= 0) {
+      watch.observer->ValueFailed(watch.section, watched.Expected(), watched.FailedAt());
+      return;
+    }
+    watch.observer->EntryRead(watch.section, k, watch.tokens, begin, reader.Position());
+  }
 }
 
-// Allocates the list at its counted size, replacing any earlier occurrence's array, and reads
-// its entries and closing token. Once the reader stops, the rest keep their zeros.
+// Reads entries into the whole list; once the reader stops, the rest keep their zeros.
 template <auto readEntry, typename T>
-bool FillList(TokenReader& reader, CountedArray<T>& list, int32_t count, bool open) {
-  if (!list.Allocate(count)) return false;
-  if (!open) return true;
+void ReadEntries(TokenReader& reader, CountedArray<T>& list, const EntryWatch& watch) {
+  if (watch.observer != nullptr) {
+    ReadEntriesWatched<readEntry>(reader, list, watch);
+    return;
+  }
   for (T& entry : list) {
     if (reader.Failed()) break;
     readEntry(reader, entry);
   }
-  reader.Skip();  // the closing ">"
+}
+
+// Reads the token that closes a section, telling an observer when the data has ended before it.
+void ReadClosing(TokenReader& reader, std::string_view closing, const EntryWatch& watch) {
+  if (!reader.Skip() && watch.observer != nullptr) {
+    watch.observer->Unfinished(closing, "inside this section", watch.section, -1);
+  }
+}
+
+// Allocates the list at its counted size, replacing any earlier occurrence's array, and reads
+// its entries and closing token.
+template <auto readEntry, typename T>
+bool FillList(TokenReader& reader, CountedArray<T>& list, int32_t count, bool open,
+              const EntryWatch& watch) {
+  if (!list.Allocate(count)) return false;
+  if (!open) return true;
+  ReadEntries<readEntry>(reader, list, watch);
+  ReadClosing(reader, ">", watch);
   return true;
 }
 
 class FillingPass {
  public:
-  FillingPass(const Counts& counts, CountedArray<Body>& bodies)
-      : counts_(counts), bodies_(bodies) {}
+  FillingPass(const Counts& counts, CountedArray<Body>& bodies, ParseObserver* observer)
+      : counts_(counts), bodies_(bodies), observer_(observer) {}
 
   bool OutOfMemory() const { return outOfMemory_; }
 
@@ -265,22 +382,24 @@ class FillingPass {
     rowsEnd_ = index + 1 < counts_.bodyStarts.size() ? counts_.bodyStarts[index + 1]
                                                      : counts_.sections.size();
     for (size_t& cursor : cursors_) cursor = first;
+    sectionsSeen_ = 0;
     return true;
   }
 
   bool List(TokenReader& reader, const SectionKeyword& row, bool open) {
     const int32_t count = CountOf(row.section);
+    const EntryWatch watch = Watch(row.tokensPerEntry);
     switch (row.section) {
       case Section::kVertices:
-        return Allocated(FillList<ReadVertex>(reader, body_->vertices, count, open));
+        return Allocated(FillList<ReadVertex>(reader, body_->vertices, count, open, watch));
       case Section::kNormals:
-        return Allocated(FillList<ReadNormal>(reader, body_->normals, count, open));
+        return Allocated(FillList<ReadNormal>(reader, body_->normals, count, open, watch));
       case Section::kUvs:
-        return Allocated(FillList<ReadUv>(reader, body_->uvs, count, open));
+        return Allocated(FillList<ReadUv>(reader, body_->uvs, count, open, watch));
       case Section::kFaces:
-        return Allocated(FillList<ReadFace>(reader, body_->faces, count, open));
+        return Allocated(FillList<ReadFace>(reader, body_->faces, count, open, watch));
       case Section::kSegments:
-        if (open) ReadPastSegments(reader, count, row.tokensPerEntry);
+        if (open) ReadPastSegments(reader, count, row.tokensPerEntry, watch);
         return true;
       case Section::kFaceParts:
         break;
@@ -295,20 +414,56 @@ class FillingPass {
     set.secondName.assign(header.secondName);
     if (!Allocated(set.indices.Allocate(CountOf(Section::kFaceParts)))) return false;
     if (!hasIndices) return true;
-    // "0, 1, >)": each integer leaves its "," for the token read after it.
-    for (int32_t& index : set.indices) {
-      if (reader.Failed()) break;
-      reader.IntThenSkip(index);
-    }
-    reader.Skip();  // ">)"
+    const EntryWatch watch = Watch(1);
+    ReadEntries<ReadIndex>(reader, set.indices, watch);
+    ReadClosing(reader, ">)", watch);
     return true;
+  }
+
+  // Where the walk stands matters only to an observer, and then only for what it is told.
+  void TopLevel(std::string_view token) {
+    if (observer_ != nullptr) TellTopLevel(token);
+  }
+  void PassedOver(std::string_view token) {
+    if (observer_ != nullptr) observer_->PassedOver(token, kBodyWords);
+  }
+  void BeginSection(const SectionKeyword& row, std::string_view keyword) {
+    section_ = keyword;
+    if (observer_ != nullptr) TellRepeated(row.section);
+  }
+  void EndBody(std::string_view token) {
+    if (observer_ == nullptr) return;
+    if (token.empty()) observer_->Unfinished(")", "inside this body", bodyKeyword_, -1);
+    afterBody_ = true;
+    gapTold_ = false;
   }
 
  private:
   // Segments are kept nowhere: each entry is read past by its token count.
-  static void ReadPastSegments(TokenReader& reader, int32_t count, int perEntry) {
+  static void ReadPastSegments(TokenReader& reader, int32_t count, int perEntry,
+                               const EntryWatch& watch) {
     for (int32_t i = 0; i < count && !reader.Failed(); ++i) SkipTokens(reader, perEntry);
-    reader.Skip();  // the closing ">"
+    ReadClosing(reader, ">", watch);
+  }
+
+  EntryWatch Watch(int tokensPerEntry) const { return {observer_, section_, tokensPerEntry}; }
+
+  void TellTopLevel(std::string_view token) {
+    if (token.empty() || token == "gobject") return;
+    if (token == "body") {
+      bodyKeyword_ = token;
+      return;
+    }
+    // One finding per run of tokens between two bodies; those before the first are a header.
+    if (afterBody_ && !gapTold_) observer_->BetweenBodies(token);
+    gapTold_ = afterBody_;
+    observer_->PassedOver(token, kTopLevelWords);
+  }
+
+  void TellRepeated(Section section) {
+    const auto bit = static_cast<uint8_t>(1u << static_cast<unsigned>(section));
+    if ((sectionsSeen_ & bit) != 0) observer_->SectionRepeated(section_);
+    sectionsSeen_ |= bit;
   }
 
   bool Allocated(bool ok) {
@@ -333,11 +488,19 @@ class FillingPass {
   size_t rowsEnd_ = 0;
   size_t cursors_[kSectionKinds] = {};  // per section kind: the next of this body's rows to try
   bool outOfMemory_ = false;
+
+  // Only for an observer.
+  ParseObserver* observer_;
+  std::string_view section_;      // the keyword token of the section being read
+  std::string_view bodyKeyword_;  // the "body" token of the body being read
+  uint8_t sectionsSeen_ = 0;      // one bit per Section kind met in this body
+  bool afterBody_ = false;        // a body has ended: top-level tokens now stand between bodies
+  bool gapTold_ = false;          // the current run between bodies has been told
 };
 
 }  // namespace
 
-int32_t ParseObjects(const FileBuffer& file, CountedArray<Body>& objects) {
+int32_t ParseObjects(const FileBuffer& file, CountedArray<Body>& objects, ParseObserver* observer) {
   Counts counts;
   // Geometric growth keeps rows amortised constant; this covers a small file without regrowth.
   counts.sections.reserve(64);
@@ -351,7 +514,7 @@ int32_t ParseObjects(const FileBuffer& file, CountedArray<Body>& objects) {
 
   // A reader of its own, from the first byte: nothing of pass 1's state carries over.
   TokenReader reader(file);
-  FillingPass pass(counts, objects);
+  FillingPass pass(counts, objects, observer);
   WalkBodies(reader, pass);
   return pass.OutOfMemory() ? kOutOfMemory : 0;
 }

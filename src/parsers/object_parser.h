@@ -5,11 +5,16 @@
 
 #include "io/file_buffer.h"
 #include "parsers/body.h"
+#include "parsers/parse_observer.h"
 #include "scene/types.h"
 
 namespace sceneio {
 
 // 0, or kOutOfMemory when an array cannot be allocated.
-int32_t ParseObjects(const FileBuffer& file, CountedArray<Body>& objects);
+// `observer`, when given, is told what the parse passes over, fails at and reads out of step.
+int32_t ParseObjects(const FileBuffer& file, CountedArray<Body>& objects, ParseObserver* observer);
+inline int32_t ParseObjects(const FileBuffer& file, CountedArray<Body>& objects) {
+  return ParseObjects(file, objects, nullptr);
+}
 
 }  // namespace sceneio

@@ -12,21 +12,23 @@ namespace {
 struct Kind {
   const char* extension;
   std::unique_ptr<FileBuffer> Scene::*file;
-  int32_t (*parse)(const FileBuffer&, Scene&);
+  int32_t (*parse)(const FileBuffer&, Scene&, ParseObserver*);
 };
 
 constexpr Kind kKinds[] = {
     {".lgt", &Scene::lightFile,
-     [](const FileBuffer& f, Scene& s) { return ParseLights(f, s.lights); }},
+     [](const FileBuffer& f, Scene& s, ParseObserver* o) { return ParseLights(f, s.lights, o); }},
     {".cam", &Scene::cameraFile,
-     [](const FileBuffer& f, Scene& s) { return ParseCamera(f, s.camera); }},
+     [](const FileBuffer& f, Scene& s, ParseObserver* o) { return ParseCamera(f, s.camera, o); }},
     {".gmf", &Scene::materialFile,
-     [](const FileBuffer& f, Scene& s) { return ParseMaterials(f, s.materials); }},
+     [](const FileBuffer& f, Scene& s, ParseObserver* o) {
+       return ParseMaterials(f, s.materials, o);
+     }},
     {".gof", &Scene::objectFile,
-     [](const FileBuffer& f, Scene& s) { return ParseObjects(f, s.objects); }},
+     [](const FileBuffer& f, Scene& s, ParseObserver* o) { return ParseObjects(f, s.objects, o); }},
 };
 
-int32_t LoadFiles(Scene& scene, const char* groupPath) {
+int32_t LoadFiles(Scene& scene, const char* groupPath, ParseObserver* observer) {
   scene.groupFile = std::make_unique<FileBuffer>(groupPath);
   if (!scene.groupFile->data) return -1;
   for (const Kind& kind : kKinds) {
@@ -36,7 +38,8 @@ int32_t LoadFiles(Scene& scene, const char* groupPath) {
     auto& buffer = scene.*kind.file;
     buffer = std::make_unique<FileBuffer>(path.get());
     if (!buffer->data) return -1;
-    if (kind.parse(*buffer, scene) == kOutOfMemory) return -1;
+    if (observer != nullptr) observer->BeginFile(*buffer, kind.extension);
+    if (kind.parse(*buffer, scene, observer) == kOutOfMemory) return -1;
   }
   return 0;
 }
@@ -44,9 +47,13 @@ int32_t LoadFiles(Scene& scene, const char* groupPath) {
 }  // namespace
 
 int32_t Scene::Load(const char* groupPath) {
+  return Load(groupPath, nullptr);
+}
+
+int32_t Scene::Load(const char* groupPath, ParseObserver* observer) {
   // Strings can still run out of memory; that ends the load like any other allocation failure.
   try {
-    return LoadFiles(*this, groupPath);
+    return LoadFiles(*this, groupPath, observer);
   } catch (const std::bad_alloc&) {
     return -1;
   }

@@ -9,6 +9,7 @@
 #include "parsers/camera_parser.h"
 #include "parsers/light_parser.h"
 #include "parsers/material_parser.h"
+#include "parsers/parse_observer.h"
 #include "scene/types.h"
 
 namespace sceneio {
@@ -41,6 +42,9 @@ struct Scene {
   // each through its parser. 0 when all five were read; -1 at the first file that was not
   // (not named, not readable) or when memory ran out. Nothing inside a data file fails it.
   int32_t Load(const char* groupPath);
+  // The same load, with `observer` (may be null) told about each data file as its parser reads
+  // it. What is loaded does not depend on it.
+  int32_t Load(const char* groupPath, ParseObserver* observer);
 };
 
 }  // namespace sceneio
