@@ -1,7 +1,9 @@
 // scene-inspect: loads a scene as scene-load does and prints what the load left in memory.
 #include <cstdio>
 #include <string>
+#include <vector>
 
+#include "check.h"
 #include "inspect_options.h"
 #include "scene/scene.h"
 #include "scene_json.h"
@@ -37,6 +39,16 @@ int RunJson(const InspectOptions& options) {
   return StatusOf(result);
 }
 
+// Findings decide the status: a scene may load and still hold what the load passed over.
+int RunCheck(const InspectOptions& options) {
+  Scene scene;
+  int32_t result = 0;
+  const std::vector<sceneio::Finding> findings =
+      sceneio::CheckLoad(scene, options.groupPath.c_str(), result);
+  if (!WriteAll(sceneio::CheckReport(findings))) return 1;
+  return findings.empty() ? 0 : 1;
+}
+
 struct Runner {
   InspectMode mode;
   int (*run)(const InspectOptions&);
@@ -45,6 +57,7 @@ struct Runner {
 constexpr Runner kRunners[] = {
     {InspectMode::kSummary, RunSummary},
     {InspectMode::kJson, RunJson},
+    {InspectMode::kCheck, RunCheck},
 };
 
 }  // namespace

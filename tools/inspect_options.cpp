@@ -16,6 +16,8 @@ struct ModeOption {
 
 constexpr ModeOption kModeOptions[] = {
     {"--json", InspectMode::kJson, "the whole loaded scene as one JSON document"},
+    {"--check", InspectMode::kCheck,
+     "PATH:LINE:COLUMN: findings: what the load passes over, fails at, never reads"},
 };
 
 const ModeOption* FindModeOption(std::string_view flag) {
@@ -71,11 +73,13 @@ ParsedCommandLine ParseCommandLine(int argc, const char* const* argv) {
 std::string InspectUsage() {
   std::string modes;
   for (const ModeOption& option : kModeOptions) {
+    if (option.mode == InspectMode::kCheck) continue;  // a usage line of its own
     modes.append(modes.empty() ? "[" : " | ").append(option.flag);
   }
   if (!modes.empty()) modes.append("] ");
 
-  std::string text = "usage: scene-inspect " + modes + "[GROUP]\n\n";
+  std::string text = "usage: scene-inspect " + modes + "[GROUP]\n";
+  text += "       scene-inspect --check [GROUP]\n\n";
   text +=
       "Loads the scene whose group file is GROUP exactly as scene-load does, and prints it.\n"
       "GROUP defaults to dork\\dork.grp under the working directory; / and \\ both separate\n"
@@ -91,7 +95,8 @@ std::string InspectUsage() {
   row("--help", "this text");
   text +=
       "\nExit status: 0 when the load succeeded, 1 when it failed (what was loaded is still\n"
-      "printed), 2 for a usage error.\n";
+      "printed), 2 for a usage error. With --check: 0 when there are no findings, 1 when there\n"
+      "are, 2 for a usage error.\n";
   return text;
 }
 

@@ -6,7 +6,7 @@
 namespace sceneio {
 
 // One per way of showing a loaded scene; each has its own option and its own runner.
-enum class InspectMode { kSummary, kJson };
+enum class InspectMode { kSummary, kJson, kCheck };
 
 struct InspectOptions {
   InspectMode mode = InspectMode::kSummary;
