@@ -104,6 +104,31 @@ float ToFloat(double value) {
 
 }  // namespace
 
+void TokenReader::LoadWindow() {
+  base_ = pos_;
+  uint64_t spaces = 0;
+  uint64_t digits = 0;
+#if defined(__SSE2__)
+  for (int k = 0; k < 4; ++k) {
+    const char* p = base_ + 16 * k;
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    // A digit is byte - '0' < 10, unsigned, done as a signed compare after flipping the top bit.
+    const __m128i shifted = _mm_xor_si128(_mm_sub_epi8(bytes, _mm_set1_epi8('0')),
+                                          _mm_set1_epi8(static_cast<char>(0x80)));
+    const __m128i digit = _mm_cmplt_epi8(shifted, _mm_set1_epi8(static_cast<char>(0x80 + 10)));
+    spaces |= uint64_t{WhitespaceMask16(p)} << (16 * k);
+    digits |= uint64_t{static_cast<uint32_t>(_mm_movemask_epi8(digit))} << (16 * k);
+  }
+#else
+  for (int i = 0; i < 64; ++i) {
+    spaces |= uint64_t{IsSpace(base_[i])} << i;
+    digits |= uint64_t{IsDigit(base_[i])} << i;
+  }
+#endif
+  spaces_ = spaces;
+  digits_ = digits;
+}
+
 bool TokenReader::Begin() {
   if (!Good()) {
     failed_ = true;

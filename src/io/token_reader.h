@@ -67,13 +67,24 @@ class TokenReader {
   // The same for Float() and Int(): signs, exponents, long numbers and the last bytes.
   bool FloatSlow(float& target);
   bool IntSlow(int32_t& target);
-  // The first non-whitespace byte when it lies within the next 16 bytes and at least `room`
-  // bytes are left from there on; null otherwise (the slow paths then decide).
-  inline const char* NextInWindow(int room) const;
+  // Makes the window cover the position with at least 32 bytes to look at beyond it; false near
+  // the end of the bytes, where the slow paths take over.
+  inline bool InWindow();
+  // Offset of the first non-whitespace byte from the window's start, or 64 when the window
+  // holds none beyond the position.
+  inline unsigned FirstInWindow() const;
+  void LoadWindow();
 
   const char* begin_;
   const char* pos_;
   const char* end_;
+  // A cache of 64 bytes from base_ (all inside the bytes): bit i of spaces_ tells whether
+  // base_[i] is whitespace, of digits_ whether it is a decimal digit. The fast paths read
+  // tokens and numbers from these masks, so each read costs a few bit operations instead of a
+  // vector compare that waits for the one before it.
+  const char* base_ = nullptr;
+  uint64_t spaces_ = 0;
+  uint64_t digits_ = 0;
   bool ended_ = false;
   bool failed_ = false;
 };
@@ -121,6 +132,12 @@ inline uint64_t DigitsValue(uint64_t word, int n) {
   return digits;
 }
 
+// How many bytes from bit `at` on have their bit set in `mask` (64 when all of them do).
+inline unsigned RunLength(uint64_t mask, unsigned at) {
+  const uint64_t clear = ~(mask >> at);
+  return clear == 0 ? 64 : static_cast<unsigned>(__builtin_ctzll(clear));
+}
+
 inline constexpr double kExactPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                           1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
                                           1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
@@ -129,57 +146,57 @@ inline constexpr uint64_t kPowersOfTen[] = {1,      10,      100,      1000,    
 
 }  // namespace token_detail
 
-inline const char* TokenReader::NextInWindow([[maybe_unused]] int room) const {
-#if defined(__SSE2__)
-  if (end_ - pos_ >= 16 + room) {
-    const uint32_t word = ~token_detail::WhitespaceMask16(pos_) & 0xFFFFu;
-    if (word != 0) return pos_ + __builtin_ctz(word);
-  }
-#endif
-  return nullptr;
+inline bool TokenReader::InWindow() {
+  // Unsigned, so a position before the window (after a seek back) also fails the test.
+  if (reinterpret_cast<uintptr_t>(pos_) - reinterpret_cast<uintptr_t>(base_) <= 32) return true;
+  if (end_ - pos_ < 64) return false;
+  LoadWindow();
+  return true;
 }
 
-// The common token, whitespace and all within the next 16 bytes, takes one vector compare: the
-// first clear bit of the whitespace mask starts it, the next set bit ends it. A token that ends
-// before the last byte never sets end-of-data, so only the flags' test remains.
+inline unsigned TokenReader::FirstInWindow() const {
+  const auto offset = static_cast<unsigned>(pos_ - base_);
+  const uint64_t nonSpace = ~spaces_ >> offset << offset;
+  return nonSpace == 0 ? 64 : static_cast<unsigned>(__builtin_ctzll(nonSpace));
+}
+
+// The token is the run of non-whitespace from its first byte up to the next whitespace byte;
+// one that runs past the window goes to the slow path. A token that ends inside the window ends
+// before the last byte, so it sets no flag.
 inline std::string_view TokenReader::Token() {
-#if defined(__SSE2__)
-  if (Good() && end_ - pos_ >= 16) {
-    const uint32_t spaces = token_detail::WhitespaceMask16(pos_);
-    const uint32_t word = ~spaces & 0xFFFFu;
-    if (word != 0) {
-      const int lead = __builtin_ctz(word);
-      const uint32_t after = spaces >> lead;
+  if (Good() && InWindow()) {
+    const unsigned at = FirstInWindow();
+    if (at < 64) {
+      const uint64_t after = spaces_ >> at;
       if (after != 0) {
-        const char* start = pos_ + lead;
-        const auto length = static_cast<size_t>(__builtin_ctz(after));
+        const char* start = base_ + at;
+        const auto length = static_cast<size_t>(__builtin_ctzll(after));
         pos_ = start + length;
         return {start, length};
       }
     }
   }
-#endif
   return TokenSlow();
 }
 
-// Within one 16-byte window every whitespace byte that follows a non-whitespace byte ends a
-// token, and each such token began in the window too (byte 0 starts one when it is not
+// Every whitespace byte after a non-whitespace one ends a token, and each such token began in
+// the window at or after the position (the position's own byte starts one when it is not
 // whitespace: the rest of a token that a typed read stopped in). The tokens that complete in the
 // window are taken pairwise from the two masks; the rest goes through Token().
 inline std::string_view TokenReader::SkipTokens(int n) {
   std::string_view token;
   while (n > 0) {
-#if defined(__SSE2__)
-    if (Good() && end_ - pos_ >= 16) {
-      const uint32_t spaces = token_detail::WhitespaceMask16(pos_);
-      uint32_t starts = ~spaces & ((spaces << 1) | 1u) & 0xFFFFu;
-      uint32_t ends = spaces & (~spaces << 1);
+    if (Good() && InWindow()) {
+      const auto offset = static_cast<unsigned>(pos_ - base_);
+      const uint64_t spaces = spaces_ >> offset;
+      uint64_t starts = ~spaces & ((spaces << 1) | 1u);
+      uint64_t ends = spaces & (~spaces << 1);
       if (ends != 0) {
-        int start = 0;
-        int stop = 0;
+        unsigned start = 0;
+        unsigned stop = 0;
         do {
-          start = __builtin_ctz(starts);
-          stop = __builtin_ctz(ends);
+          start = static_cast<unsigned>(__builtin_ctzll(starts));
+          stop = static_cast<unsigned>(__builtin_ctzll(ends));
           starts &= starts - 1;
           ends &= ends - 1;
           --n;
@@ -189,7 +206,6 @@ inline std::string_view TokenReader::SkipTokens(int n) {
         continue;
       }
     }
-#endif
     token = Token();
     if (token.empty()) break;
     --n;
@@ -198,15 +214,16 @@ inline std::string_view TokenReader::SkipTokens(int n) {
 }
 
 // An unsigned integer of one to seven digits, the whole of every index in practice: in range
-// by its length, and followed by a byte that ends it, so it sets no flag.
+// by its length, and followed inside the window by a byte that ends it, so it sets no flag.
 inline bool TokenReader::Int(int32_t& target) {
-  if (Good()) {
-    if (const char* p = NextInWindow(8)) {
-      const uint64_t word = token_detail::Load8(p);
-      const int n = token_detail::LeadingDigits(word);
+  if (Good() && InWindow()) {
+    const unsigned at = FirstInWindow();
+    if (at <= 56) {
+      const auto n = token_detail::RunLength(digits_, at);
       if (n > 0 && n < 8) {
-        pos_ = p + n;
-        target = static_cast<int32_t>(token_detail::DigitsValue(word, n));
+        pos_ = base_ + at + n;
+        target =
+            static_cast<int32_t>(token_detail::DigitsValue(token_detail::Load8(base_ + at), n));
         return true;
       }
     }
@@ -214,30 +231,25 @@ inline bool TokenReader::Int(int32_t& target) {
   return IntSlow(target);
 }
 
-// The integer and its tail share one whitespace mask: the tail starts right after the digits
-// (not whitespace, else the token read would go on to the next token) and ends at the next
-// whitespace byte in the window.
+// The tail starts right after the digits (not whitespace, else the token read would go on to
+// the next token) and ends at the next whitespace byte, the end of the whole run.
 inline bool TokenReader::IntThenSkip(int32_t& target) {
-#if defined(__SSE2__)
-  if (Good() && end_ - pos_ >= 24) {
-    const uint32_t spaces = token_detail::WhitespaceMask16(pos_);
-    const uint32_t word = ~spaces & 0xFFFFu;
-    if (word != 0) {
-      const int lead = __builtin_ctz(word);
-      const char* p = pos_ + lead;
-      const uint64_t bytes = token_detail::Load8(p);
-      const int n = token_detail::LeadingDigits(bytes);
-      if (n > 0 && n < 8) {
-        const uint32_t tail = spaces >> (lead + n);
-        if (tail != 0 && (tail & 1u) == 0) {
-          target = static_cast<int32_t>(token_detail::DigitsValue(bytes, n));
-          pos_ = p + n + __builtin_ctz(tail);
+  if (Good() && InWindow()) {
+    const unsigned at = FirstInWindow();
+    if (at <= 56) {
+      const auto n = token_detail::RunLength(digits_, at);
+      const uint64_t after = spaces_ >> at;
+      if (n > 0 && n < 8 && after != 0) {
+        const auto run = static_cast<unsigned>(__builtin_ctzll(after));
+        if (run > n) {
+          pos_ = base_ + at + run;
+          target =
+              static_cast<int32_t>(token_detail::DigitsValue(token_detail::Load8(base_ + at), n));
           return true;
         }
       }
     }
   }
-#endif
   const bool stored = Int(target);
   Skip();
   return stored;
@@ -248,29 +260,29 @@ inline bool TokenReader::IntThenSkip(int32_t& target) {
 // divided by at most 10^8: one correctly rounded division, as the general path would give, then
 // rounded to float.
 inline bool TokenReader::Float(float& target) {
-  if (Good()) {
-    if (const char* p = NextInWindow(24)) {
-      const bool negative = *p == '-';
-      p += negative;
-      const uint64_t whole = token_detail::Load8(p);
-      const int digits = token_detail::LeadingDigits(whole);
-      uint64_t mantissa = digits > 0 ? token_detail::DigitsValue(whole, digits) : 0;
-      p += digits;
-      int fraction = 0;
-      if (*p == '.') {
-        const uint64_t part = token_detail::Load8(++p);
-        fraction = token_detail::LeadingDigits(part);
-        if (fraction > 0) {
-          mantissa = mantissa * token_detail::kPowersOfTen[fraction] +
-                     token_detail::DigitsValue(part, fraction);
-        }
-        p += fraction;
+  if (Good() && InWindow()) {
+    unsigned at = FirstInWindow();
+    if (at <= 40) {
+      const bool negative = base_[at] == '-';
+      at += negative;
+      const auto whole = token_detail::RunLength(digits_, at);
+      unsigned next = at + whole;
+      unsigned fraction = 0;
+      if (whole <= 8 && base_[next] == '.') {
+        fraction = token_detail::RunLength(digits_, next + 1);
+        next += 1 + fraction;
       }
-      const unsigned next = static_cast<unsigned char>(*p);
-      const bool ends = next - '0' > 9 && (next | 0x20) != 'e';
-      if (ends && digits + fraction > 0 && digits + fraction <= 15) {
+      if (whole <= 8 && fraction <= 8 && whole + fraction - 1 < 15 &&
+          (static_cast<unsigned char>(base_[next]) | 0x20) != 'e') {
+        uint64_t mantissa =
+            whole > 0 ? token_detail::DigitsValue(token_detail::Load8(base_ + at), whole) : 0;
+        if (fraction > 0) {
+          mantissa =
+              mantissa * token_detail::kPowersOfTen[fraction] +
+              token_detail::DigitsValue(token_detail::Load8(base_ + at + whole + 1), fraction);
+        }
         const double value = static_cast<double>(mantissa) / token_detail::kExactPowers[fraction];
-        pos_ = p;
+        pos_ = base_ + next;
         target = static_cast<float>(negative ? -value : value);
         return true;
       }
