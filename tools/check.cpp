@@ -202,7 +202,7 @@ class Checker final : public ParseObserver {
 
   void ValueFailed(std::string_view keyword, std::string_view expected, int32_t at) override {
     const int32_t start = SkipSpace(*file_, at);
-    if (start == file_->size) return;  // the data ended: the block that was open tells
+    if (stopped_ || start == file_->size) return;  // at the end the open block tells
     stopped_ = true;
     const std::string where = extension_ == ".gof" ? "in this " + std::string(keyword) + " entry"
                                                    : "after " + Quoted(keyword);
@@ -254,6 +254,9 @@ class Checker final : public ParseObserver {
     for (int i = 0; i < tokens; ++i) counted = SkipToken(*file_, SkipSpace(*file_, counted));
     if (end == counted) return;
     listReported_ = true;
+    // From here the parser reads the file in a way its layout does not mean: a value that then
+    // fails or a block that seems unfinished is this finding's doing.
+    stopped_ = true;
     int taken = 0;
     for (int32_t at = SkipSpace(*file_, begin); at < end; at = SkipSpace(*file_, at)) {
       ++taken;
@@ -338,7 +341,9 @@ class Checker final : public ParseObserver {
   const FileBuffer* file_ = nullptr;
   size_t fileIndex_ = kGroupFile;
   std::string_view extension_;
-  bool stopped_ = false;  // a value failed or the data ended: what follows is its consequence
+  // A value failed, the data ended or the reads fell out of step: later failures and ends in
+  // this file are its consequence, not findings of their own.
+  bool stopped_ = false;
 
   bool inLightList_ = false;
   struct LightEntry {
