@@ -266,7 +266,7 @@ bool TokenReader::SkipPast(std::string_view stop, int64_t& delivered) {
   }
 }
 
-bool TokenReader::Char(char& target) {
+bool TokenReader::CharSlow(char& target) {
   if (!Begin()) return false;
   if (pos_ == end_) {
     ended_ = failed_ = true;

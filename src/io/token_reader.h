@@ -50,7 +50,7 @@ class TokenReader {
   // Int() and then one token read, whose result is dropped: an integer with its tail attached,
   // "12," or "7)", in one step when both lie in the next 16 bytes. Returns what Int() returned.
   inline bool IntThenSkip(int32_t& target);
-  bool Char(char& target);
+  inline bool Char(char& target);
 
   // Offset of the next unread byte, or -1 once the reader has failed.
   int32_t Position() const { return failed_ ? -1 : static_cast<int32_t>(pos_ - begin_); }
@@ -67,7 +67,8 @@ class TokenReader {
   // The same for Float() and Int(): signs, exponents, long numbers and the last bytes.
   bool FloatSlow(float& target);
   bool IntSlow(int32_t& target);
-  // Makes the window cover the position with at least 32 bytes to look at beyond it; false near
+  bool CharSlow(char& target);
+  // Makes the window cover the position with at least 24 bytes to look at beyond it; false near
   // the end of the bytes, where the slow paths take over.
   inline bool InWindow();
   // Offset of the first non-whitespace byte from the window's start, or 64 when the window
@@ -88,6 +89,14 @@ class TokenReader {
   bool ended_ = false;
   bool failed_ = false;
 };
+
+// The fast paths are meant to melt into the parsers' loops, where the position can stay in a
+// register from one read to the next; left to itself the compiler keeps the larger ones as calls.
+#if defined(__GNUC__)
+#define SCENEIO_HOT_READ inline __attribute__((always_inline))
+#else
+#define SCENEIO_HOT_READ inline
+#endif
 
 namespace token_detail {
 
@@ -146,15 +155,15 @@ inline constexpr uint64_t kPowersOfTen[] = {1,      10,      100,      1000,    
 
 }  // namespace token_detail
 
-inline bool TokenReader::InWindow() {
+SCENEIO_HOT_READ bool TokenReader::InWindow() {
   // Unsigned, so a position before the window (after a seek back) also fails the test.
-  if (reinterpret_cast<uintptr_t>(pos_) - reinterpret_cast<uintptr_t>(base_) <= 32) return true;
+  if (reinterpret_cast<uintptr_t>(pos_) - reinterpret_cast<uintptr_t>(base_) <= 40) return true;
   if (end_ - pos_ < 64) return false;
   LoadWindow();
   return true;
 }
 
-inline unsigned TokenReader::FirstInWindow() const {
+SCENEIO_HOT_READ unsigned TokenReader::FirstInWindow() const {
   const auto offset = static_cast<unsigned>(pos_ - base_);
   const uint64_t nonSpace = ~spaces_ >> offset << offset;
   return nonSpace == 0 ? 64 : static_cast<unsigned>(__builtin_ctzll(nonSpace));
@@ -163,7 +172,7 @@ inline unsigned TokenReader::FirstInWindow() const {
 // The token is the run of non-whitespace from its first byte up to the next whitespace byte;
 // one that runs past the window goes to the slow path. A token that ends inside the window ends
 // before the last byte, so it sets no flag.
-inline std::string_view TokenReader::Token() {
+SCENEIO_HOT_READ std::string_view TokenReader::Token() {
   if (Good() && InWindow()) {
     const unsigned at = FirstInWindow();
     if (at < 64) {
@@ -183,7 +192,7 @@ inline std::string_view TokenReader::Token() {
 // the window at or after the position (the position's own byte starts one when it is not
 // whitespace: the rest of a token that a typed read stopped in). The tokens that complete in the
 // window are taken pairwise from the two masks; the rest goes through Token().
-inline std::string_view TokenReader::SkipTokens(int n) {
+SCENEIO_HOT_READ std::string_view TokenReader::SkipTokens(int n) {
   std::string_view token;
   while (n > 0) {
     if (Good() && InWindow()) {
@@ -215,7 +224,7 @@ inline std::string_view TokenReader::SkipTokens(int n) {
 
 // An unsigned integer of one to seven digits, the whole of every index in practice: in range
 // by its length, and followed inside the window by a byte that ends it, so it sets no flag.
-inline bool TokenReader::Int(int32_t& target) {
+SCENEIO_HOT_READ bool TokenReader::Int(int32_t& target) {
   if (Good() && InWindow()) {
     const unsigned at = FirstInWindow();
     if (at <= 56) {
@@ -233,7 +242,7 @@ inline bool TokenReader::Int(int32_t& target) {
 
 // The tail starts right after the digits (not whitespace, else the token read would go on to
 // the next token) and ends at the next whitespace byte, the end of the whole run.
-inline bool TokenReader::IntThenSkip(int32_t& target) {
+SCENEIO_HOT_READ bool TokenReader::IntThenSkip(int32_t& target) {
   if (Good() && InWindow()) {
     const unsigned at = FirstInWindow();
     if (at <= 56) {
@@ -255,14 +264,27 @@ inline bool TokenReader::IntThenSkip(int32_t& target) {
   return stored;
 }
 
+// The next non-whitespace byte, when the window holds one.
+SCENEIO_HOT_READ bool TokenReader::Char(char& target) {
+  if (Good() && InWindow()) {
+    const unsigned at = FirstInWindow();
+    if (at < 64) {
+      target = base_[at];
+      pos_ = base_ + at + 1;
+      return true;
+    }
+  }
+  return CharSlow(target);
+}
+
 // A plain decimal: an optional minus, up to eight digits, and optionally a point and up to
 // eight more, fifteen digits at most and no exponent. Its digits make an integer below 2^53,
 // divided by at most 10^8: one correctly rounded division, as the general path would give, then
 // rounded to float.
-inline bool TokenReader::Float(float& target) {
+SCENEIO_HOT_READ bool TokenReader::Float(float& target) {
   if (Good() && InWindow()) {
     unsigned at = FirstInWindow();
-    if (at <= 40) {
+    if (at <= 44) {
       const bool negative = base_[at] == '-';
       at += negative;
       const auto whole = token_detail::RunLength(digits_, at);
