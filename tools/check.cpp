@@ -494,8 +494,8 @@ std::string CheckReport(const std::vector<Finding>& findings) {
            (f.error ? ": error: " : ": warning: ") + f.message + "\n";
   }
   const size_t warnings = findings.size() - errors;
-  out += std::to_string(errors) + (errors == 1 ? " error, " : " errors, ") +
-         std::to_string(warnings) + (warnings == 1 ? " warning\n" : " warnings\n");
+  // Always "N errors, M warnings", even for 1: scripts match the closing line by its words.
+  out += std::to_string(errors) + " errors, " + std::to_string(warnings) + " warnings\n";
   return out;
 }
 
