@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 
+#include "checking_observer.h"
 #include "fuzz_check.h"
 #include "parsers/object_parser.h"
 #include "scene/scene.h"
@@ -40,7 +41,8 @@ void Write(const char* name, std::string_view bytes) {
   FUZZ_CHECK(out.good());
 }
 
-// A collection the load filled must be exactly what its parser makes of the same bytes.
+// A collection the observed load filled must be exactly what its parser alone makes of the same
+// bytes, unobserved.
 template <typename T>
 void CheckParsedAlone(const FileBuffer& file, const CountedArray<T>& loaded,
                       int32_t (*parse)(const FileBuffer&, CountedArray<T>&)) {
@@ -86,7 +88,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
 
   Scene scene;
-  const int32_t result = scene.Load((root + "/dork\\dork.grp").c_str());
+  fuzz::CheckingObserver observer;
+  const int32_t result = scene.Load((root + "/dork\\dork.grp").c_str(), &observer);
   FUZZ_CHECK(result == 0 || result == -1);
   FUZZ_CHECK(scene.groupFile != nullptr && scene.groupFile->data != nullptr);
   FUZZ_CHECK(scene.groupFile->size == static_cast<int32_t>(parts[0].size()));
