@@ -22,8 +22,8 @@
 //                     double first, then to float. Where those two roundings give different
 //                     floats (a decimal just past a float midpoint), each side must give its own.
 //
-// Two differences of the specification do not arise against this stream: a byte count of zero
-// is empty data for both, and seekg() clears end-of-data here just as Seek() does.
+// Two further points on which stream libraries differ do not arise against this one: a byte
+// count of zero is empty data for both, and seekg() clears end-of-data here as Seek() does.
 #pragma once
 
 #include <bit>
