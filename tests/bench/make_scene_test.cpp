@@ -94,7 +94,6 @@ constexpr struct {
   const char* name;
   const char* arguments;
 } kRefused[] = {
-    {"more bodies than the object parser counts", "--bodies 101"},
     {"no bodies", "--bodies 0"},
     {"fewer triangles than a body needs", "--triangles 5 --bodies 1"},
     {"both sizes at once", "--bytes 1M --triangles 100"},
