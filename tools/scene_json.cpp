@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cmath>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 
 namespace sceneio {
@@ -59,42 +60,38 @@ class JsonOut {
   bool ok_ = true;
 };
 
-void Write(JsonOut& out, const Vector3& v) {
+// A short list of numbers, "[a, b, c]": the components of a vector or colour, or a face triple.
+template <typename T, size_t n>
+void WriteList(JsonOut& out, const T (&values)[n]) {
   out << '[';
-  out.Float(v.x);
-  out << ", ";
-  out.Float(v.y);
-  out << ", ";
-  out.Float(v.z);
+  for (size_t i = 0; i < n; ++i) {
+    if (i != 0) out << ", ";
+    if constexpr (std::is_same_v<T, float>) {
+      out.Float(values[i]);
+    } else {
+      out.Int(values[i]);
+    }
+  }
   out << ']';
+}
+
+void Write(JsonOut& out, const Vector3& v) {
+  const float components[] = {v.x, v.y, v.z};
+  WriteList(out, components);
 }
 
 void Write(JsonOut& out, const Color3& c) {
-  out << '[';
-  out.Float(c.r);
-  out << ", ";
-  out.Float(c.g);
-  out << ", ";
-  out.Float(c.b);
-  out << ']';
+  const float components[] = {c.r, c.g, c.b};
+  WriteList(out, components);
 }
 
 void Write(JsonOut& out, const Vector2& v) {
-  out << '[';
-  out.Float(v.u);
-  out << ", ";
-  out.Float(v.v);
-  out << ']';
+  const float components[] = {v.u, v.v};
+  WriteList(out, components);
 }
 
 void Write(JsonOut& out, const int32_t (&triple)[3]) {
-  out << '[';
-  out.Int(triple[0]);
-  out << ", ";
-  out.Int(triple[1]);
-  out << ", ";
-  out.Int(triple[2]);
-  out << ']';
+  WriteList(out, triple);
 }
 
 void Write(JsonOut& out, const Face& face) {

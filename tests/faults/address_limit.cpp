@@ -53,24 +53,11 @@ ChildRun RunUnderLimit(const std::filesystem::path& directory, rlim_t limit) {
   return run;
 }
 
-constexpr const char* kGroup =
-    "include \"s.lgt\" include \"s.cam\" include \"s.gmf\" include \"s.gof\"\n";
-
 std::string Repeat(const std::string& unit, size_t n) {
   std::string text;
   text.reserve(unit.size() * n);
   for (size_t i = 0; i < n; ++i) text += unit;
   return text;
-}
-
-// The sample scene's files under the names of kGroup; then the row replaces one of them.
-void WriteSample(const TempDir& dir) {
-  dir.Write("dork/dork.grp", kGroup);
-  const std::filesystem::path sample = std::filesystem::path(SCENEIO_SOURCE_DIR) / "examples/dork";
-  for (const char* kind : {"lgt", "cam", "gmf", "gof"}) {
-    std::filesystem::copy_file(sample / (std::string("dork.") + kind),
-                               dir.root() / "dork" / (std::string("s.") + kind));
-  }
 }
 
 void SparseFile(const TempDir& dir, const char* name, off_t length) {
@@ -121,7 +108,7 @@ TEST_P(AddressLimit, SaysErrorAndExitsZero) {
 #endif
 #endif
   TempDir dir;
-  WriteSample(dir);
+  testing::WriteSampleCopy(dir);
   GetParam().prepare(dir);
   const ChildRun run = RunUnderLimit(dir.root(), kLimit);
   EXPECT_TRUE(run.exited) << "ended by signal " << run.status;

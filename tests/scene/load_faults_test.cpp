@@ -21,17 +21,6 @@ using testing::RunProgram;
 using testing::TempDir;
 
 constexpr const char* kNames[] = {"dork.grp", "s.lgt", "s.cam", "s.gmf", "s.gof"};
-constexpr const char* kGroup =
-    "include \"s.lgt\"\ninclude \"s.cam\"\ninclude \"s.gmf\"\ninclude \"s.gof\"\n";
-
-void WriteSample(const TempDir& dir) {
-  dir.Write("dork/dork.grp", kGroup);
-  const std::filesystem::path sample = std::filesystem::path(SCENEIO_SOURCE_DIR) / "examples/dork";
-  for (const char* kind : {"lgt", "cam", "gmf", "gof"}) {
-    std::filesystem::copy_file(sample / (std::string("dork.") + kind),
-                               dir.root() / "dork" / (std::string("s.") + kind));
-  }
-}
 
 // The Scene's buffers in load order: group, light, camera, material, object.
 void Buffers(const Scene& scene, const FileBuffer* (&out)[5]) {
@@ -68,7 +57,7 @@ TEST_P(LoadFault, StopsAtTheFirstFileNotRead) {
     GTEST_SKIP() << "running as root: removing read permission does not stop reading";
   }
   TempDir dir;
-  WriteSample(dir);
+  testing::WriteSampleCopy(dir);
   const std::filesystem::path target = dir.root() / "dork" / kNames[row.file];
   switch (row.fault) {
     case Fault::kMissing:
@@ -138,7 +127,7 @@ INSTANTIATE_TEST_SUITE_P(EveryFile, LoadFault, ::testing::ValuesIn(AllFaults()),
 // file it names may be missing.
 TEST(LoadFaults, FilesNamedMoreThanOnce) {
   TempDir dir;
-  WriteSample(dir);
+  testing::WriteSampleCopy(dir);
   std::string all;
   for (const char* name : {"s.lgt", "s.cam", "s.gmf", "s.gof"}) {
     const FileBuffer part((dir.root().string() + "/dork/" + name).c_str());
@@ -176,7 +165,7 @@ TEST(LoadFaults, ObjectFileTooLongIsNotRead) {
   for (const off_t length : {(off_t{1} << 31) + 1, (off_t{1} << 32) + 1}) {
     SCOPED_TRACE(length);
     TempDir dir;
-    WriteSample(dir);
+    testing::WriteSampleCopy(dir);
     ASSERT_EQ(truncate((dir.root() / "dork/s.gof").c_str(), length), 0);
     Scene scene;
     EXPECT_EQ(scene.Load(dir.GroupPath().c_str()), -1);

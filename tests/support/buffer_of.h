@@ -63,4 +63,17 @@ inline std::string SampleGroupPath() {
   return std::string(SCENEIO_SOURCE_DIR) + "/examples/dork\\dork.grp";
 }
 
+// The sample scene copied into `dir`, its data files renamed s.lgt, s.cam, s.gmf and s.gof and
+// named so by dork/dork.grp: a test then replaces or removes one of them.
+inline constexpr const char* kSampleCopyGroup =
+    "include \"s.lgt\"\ninclude \"s.cam\"\ninclude \"s.gmf\"\ninclude \"s.gof\"\n";
+inline void WriteSampleCopy(const TempDir& dir) {
+  dir.Write("dork/dork.grp", kSampleCopyGroup);
+  const std::filesystem::path sample = std::filesystem::path(SCENEIO_SOURCE_DIR) / "examples/dork";
+  for (const char* kind : {"lgt", "cam", "gmf", "gof"}) {
+    std::filesystem::copy_file(sample / (std::string("dork.") + kind),
+                               dir.root() / "dork" / (std::string("s.") + kind));
+  }
+}
+
 }  // namespace sceneio::testing
