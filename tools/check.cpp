@@ -55,7 +55,9 @@ bool IsSpace(char c) {
   return c == ' ' || (c >= '\t' && c <= '\r');
 }
 
+// Offsets come from the parsers; one outside the file (-1: unknown) is clamped, never read.
 int32_t SkipSpace(const FileBuffer& file, int32_t at) {
+  if (at < 0) at = 0;
   while (at < file.size && IsSpace(file.data[at])) ++at;
   return at;
 }
