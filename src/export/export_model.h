@@ -1,0 +1,122 @@
+// A loaded scene made ready for writing out: faces welded into indexed triangles, names made
+// UTF-8, materials, lights and camera mapped and checked. The glTF writer and the picture
+// renderer both start from this, so the two can never disagree on what the scene shows.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "scene/scene.h"
+#include "scene/types.h"
+
+namespace sceneio {
+
+// Which array of a body one of a face's three triples indexes.
+enum class TripleRole : uint8_t { kPosition, kNormal, kUv, kNone };
+
+struct ExportOptions {
+  // Role of triple1, triple2, triple3 in that order. kPosition exactly once; kNormal and kUv
+  // at most once each.
+  std::array<TripleRole, 3> faces = {TripleRole::kPosition, TripleRole::kNormal, TripleRole::kUv};
+  int32_t indexBase = 0;  // the index in the file of each array's first element: 0 or 1
+  // Body name -> material name, both as written without one pair of surrounding quotes and
+  // with bytes outside printable ASCII as \xNN (the way scene-inspect's summary shows names).
+  std::vector<std::pair<std::string, std::string>> bodyMaterials;
+};
+
+// Why an export did not write its file.
+enum class ExportStatus : uint8_t {
+  kWritten,
+  kBadOptions,    // the options contradict themselves or name a body or material the scene lacks
+  kInvalidScene,  // an index out of range or a value that is not finite: nothing is written
+  kWriteFailed,   // the output could not be written (or renamed into place)
+};
+
+struct ExportResult {
+  ExportStatus status = ExportStatus::kWritten;
+  std::string error;                  // one line, no line feed; empty when written
+  std::vector<std::string> warnings;  // one line each: what was left out, and why
+  std::vector<std::string> notes;     // one line each: what the reader should know
+  bool ok() const { return status == ExportStatus::kWritten; }
+};
+
+// One glTF vertex: the body-array indices (0-based, already checked) of one distinct corner.
+// -1 where the primitive has no such attribute.
+struct WeldedVertex {
+  int32_t position = -1;
+  int32_t normal = -1;
+  int32_t uv = -1;
+};
+
+struct ExportMesh {
+  enum class Kind : uint8_t { kEmpty, kPoints, kTriangles };
+  const Body* body = nullptr;  // the body it comes from; its arrays hold the values
+  std::string name;            // UTF-8, one pair of surrounding quotes dropped
+  Kind kind = Kind::kEmpty;
+  // kTriangles: distinct corners in order of first use, and three entries of `indices` per
+  // face indexing them. kPoints: both empty, the body's vertices are the points.
+  std::vector<WeldedVertex> vertices;
+  std::vector<uint32_t> indices;
+  bool hasNormals = false;  // every used normal is finite and of non-zero length
+  bool hasUvs = false;
+  int32_t material = -1;  // index into ExportScene::materials, or -1
+  Vector3 min;            // of the positions the primitive uses
+  Vector3 max;
+};
+
+struct ExportMaterial {
+  std::string name;                  // UTF-8, quotes dropped
+  std::array<float, 4> baseColor{};  // diffuse and opacity, each clamped to [0, 1]
+  bool blend = false;                // opacity < 1
+  float roughness = 1;
+  Color3 emissive;                   // extraColor1 clamped to [0, 1]
+  std::optional<Color3> specular;    // present when the specular colour is not black
+  std::string texturePath;           // a checked PNG or JPEG to embed; empty when none
+  std::string textureMime;           // "image/png" or "image/jpeg" when texturePath is set
+  std::string textureName;           // UTF-8, quotes dropped
+};
+
+// A node's placement: where it stands and how it is turned (a unit quaternion x, y, z, w).
+struct Placement {
+  Vector3 translation;
+  std::array<float, 4> rotation = {0, 0, 0, 1};
+};
+
+struct ExportLight {
+  std::string name;  // UTF-8, quotes dropped
+  Color3 color;      // clamped to [0, 1]
+  float intensity = 0;
+  Vector3 direction;  // normalised
+  Placement placement;  // turns -Z onto `direction`
+};
+
+struct ExportCamera {
+  std::string name;
+  float yfov = 0;  // radians
+  float znear = 0;
+  float zfar = 0;
+  // Orthonormal view frame: eye at placement.translation, looking along `forward`, `up` on
+  // screen; placement.rotation turns -Z onto forward and +Y onto up.
+  Vector3 forward;
+  Vector3 up;
+  Placement placement;
+};
+
+struct ExportScene {
+  std::vector<ExportMesh> meshes;  // one per body, in body order; no body is dropped
+  std::vector<ExportMaterial> materials;  // every material, in file order
+  std::vector<ExportLight> lights;        // those with a usable direction
+  std::optional<ExportCamera> camera;     // absent when the scene has none or it is unusable
+  std::string objectPath;                 // the object file as the scene names it
+};
+
+// Maps `scene` under `options`. On failure `result` says why and `out` is left partly built.
+// Warnings and notes are appended to `result` either way.
+bool PrepareExport(const Scene& scene, const ExportOptions& options, ExportScene& out,
+                   ExportResult& result);
+
+}  // namespace sceneio
