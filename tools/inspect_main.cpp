@@ -67,6 +67,8 @@ int main(int argc, char** argv) {
   switch (parsed.action) {
     case sceneio::CommandLine::kHelp:
       return WriteAll(sceneio::InspectUsage()) ? 0 : 1;
+    case sceneio::CommandLine::kVersion:
+      return WriteAll(sceneio::InspectVersion()) ? 0 : 1;
     case sceneio::CommandLine::kUsageError:
       std::fprintf(stderr, "scene-inspect: %s\n%s", parsed.error.c_str(),
                    sceneio::InspectUsage().c_str());

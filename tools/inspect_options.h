@@ -13,7 +13,7 @@ struct InspectOptions {
   std::string groupPath = "dork\\dork.grp";  // as Load takes it: backslashes separate directories
 };
 
-enum class CommandLine { kRun, kHelp, kUsageError };
+enum class CommandLine { kRun, kHelp, kVersion, kUsageError };
 
 struct ParsedCommandLine {
   CommandLine action = CommandLine::kRun;
@@ -22,10 +22,14 @@ struct ParsedCommandLine {
 };
 
 // Reads argv[1..argc-1]. A forward slash in GROUP becomes a backslash, so dork/dork.grp and
-// dork\dork.grp name the same scene. "--" ends the options.
+// dork\dork.grp name the same scene. "--" ends the options. The first fault on the line
+// decides: "--bogus --help" is a usage error, "--help --bogus" asks for help.
 ParsedCommandLine ParseCommandLine(int argc, const char* const* argv);
 
 // The --help text, ending in a line feed.
 std::string InspectUsage();
+
+// The --version text: the program's name and version, ending in a line feed.
+std::string InspectVersion();
 
 }  // namespace sceneio

@@ -78,6 +78,7 @@ const RunCase kRunCases[] = {
      1,
      {"(the group file names no light file)"}},
     {"help goes to standard output", {}, "--help", 0, {"usage: scene-inspect"}},
+    {"version goes to standard output", {}, "--version", 0, {"scene-inspect "}},
     {"unknown option prints nothing on standard output", {}, "--bogus 2>/dev/null", 2, {}},
     {"two group files are a usage error", {}, "a.grp b.grp 2>/dev/null", 2, {}},
     {"mode after the group is still an option", {}, "x.grp --yaml 2>/dev/null", 2, {}},
