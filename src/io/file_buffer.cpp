@@ -76,7 +76,7 @@ int32_t FileBuffer::LoadFile(const char* filePath) {
   const auto length = static_cast<size_t>(info.st_size);
   // Not value-initialised: every byte is overwritten by the read, and zero-filling a large
   // block would cost as much as the read itself.
-  std::unique_ptr<char[]> block(new (std::nothrow) char[length]);
+  BlockPtr<char> block = AllocateBytes(length);
   if (!block) return 0;
   if (ReadFully(file.get(), block.get(), length) != length) return 0;
 

@@ -2,8 +2,9 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <string>
+
+#include "io/large_block.h"
 
 namespace sceneio {
 
@@ -14,7 +15,7 @@ struct FileBuffer {
   std::string directory;  // up to and including the last backslash
   std::string baseName;   // after the last backslash, before the last full stop
   std::string extension;  // from the last full stop; empty when the path has none
-  std::unique_ptr<char[]> data;
+  BlockPtr<char> data;    // from new[], or mapped for huge pages when large
   int32_t size = 0;
 
   FileBuffer() = default;

@@ -3,8 +3,8 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
-#include <new>
+
+#include "io/large_block.h"
 
 namespace sceneio {
 
@@ -32,15 +32,15 @@ inline constexpr int32_t kOutOfMemory = -2;
 template <typename T>
 struct CountedArray {
   int32_t count = 0;
-  std::unique_ptr<T[]> items;  // null, or exactly `count` value-initialised elements
+  BlockPtr<T> items;  // null, or exactly `count` value-initialised elements
 
-  // Drops any earlier array first, so a repeated section replaces it and never leaks.
-  // new(nothrow) T[0] is non-null: a zero-length array is present, not absent.
+  // Drops any earlier array first, so a repeated section replaces it and never leaks (and the
+  // two are never held at once). A zero-length array is present, not absent.
   [[nodiscard]] bool Allocate(int32_t n) {
     items.reset();
     count = 0;
     if (n < 0) return false;
-    items.reset(new (std::nothrow) T[static_cast<size_t>(n)]());
+    items = AllocateArray<T>(static_cast<size_t>(n));
     if (items) count = n;
     return items != nullptr;
   }
