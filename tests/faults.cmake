@@ -1,6 +1,6 @@
 # Fault tests that a sanitizer would get in the way of: scene-load under an address-space limit
-# (sanitizer shadow memory cannot be mapped under one) and a replaced global operator new that
-# counts bytes. They use their own copy of the library and of scene-load, built from the same
+# (sanitizer shadow memory cannot be mapped under one), a replaced global operator new that
+# counts bytes, and a wrapped read() that changes the file being read. They use their own copy of the library and of scene-load, built from the same
 # sources with every sanitizer option taken out, so they run unchanged in the sanitized `test`
 # preset. Their sources are not *_test.cpp files, so the main suite does not take them in.
 file(GLOB SCENEIO_PLAIN_SOURCES CONFIGURE_DEPENDS
@@ -19,7 +19,10 @@ target_link_libraries(scene-load-plain PRIVATE sceneio_plain)
 add_executable(sceneio_fault_tests
   ${CMAKE_CURRENT_SOURCE_DIR}/faults/allocation_counter.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/faults/address_limit.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/faults/changing_file.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/faults/memory_bounds.cpp)
+# changing_file.cpp stands between the loader and read() to change a file while it is read.
+target_link_options(sceneio_fault_tests PRIVATE -Wl,--wrap=read)
 target_include_directories(sceneio_fault_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(sceneio_fault_tests PRIVATE sceneio_plain GTest::gtest GTest::gtest_main)
 target_compile_definitions(sceneio_fault_tests PRIVATE

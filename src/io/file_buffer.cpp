@@ -27,7 +27,9 @@ class Descriptor {
   int fd_;
 };
 
-// Reads exactly `size` bytes unless the file ends or fails first; returns the count read.
+// Reads exactly `size` bytes unless the file ends or fails first; returns the count read. The
+// size comes from fstat, so a file that shrinks meanwhile ends short (the caller then keeps
+// nothing) and one that grows yields only the bytes it held then: `size` never exceeds `data`.
 size_t ReadFully(int fd, char* block, size_t size) {
   size_t done = 0;
   while (done < size) {
@@ -67,7 +69,11 @@ int32_t FileBuffer::LoadFile(const char* filePath) {
     extension.assign(path, dot, std::string::npos);
   }
 
-  Descriptor file(open(NativePath(path).c_str(), O_RDONLY | O_CLOEXEC));
+  // Only a regular file is read. Opening must not wait on the way to finding out: without
+  // O_NONBLOCK a named pipe with no writer blocks the open itself, and without O_NOCTTY a
+  // terminal could become the process's own. The kind is then taken from the open descriptor,
+  // never from the name, which a rename could point elsewhere between the look and the open.
+  Descriptor file(open(NativePath(path).c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
   if (file.get() < 0) return 0;
   struct stat info {};
   if (fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) return 0;
