@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -33,7 +34,7 @@ enum class ExportStatus : uint8_t {
   kWritten,
   kBadOptions,    // the options contradict themselves or name a body or material the scene lacks
   kInvalidScene,  // an index out of range or a value that is not finite: nothing is written
-  kWriteFailed,   // the output could not be written (or renamed into place)
+  kWriteFailed,   // the output could not be written (or renamed into place), or memory ran out
 };
 
 struct ExportResult {
@@ -73,11 +74,11 @@ struct ExportMaterial {
   std::array<float, 4> baseColor{};  // diffuse and opacity, each clamped to [0, 1]
   bool blend = false;                // opacity < 1
   float roughness = 1;
-  Color3 emissive;                   // extraColor1 clamped to [0, 1]
-  std::optional<Color3> specular;    // present when the specular colour is not black
-  std::string texturePath;           // a checked PNG or JPEG to embed; empty when none
-  std::string textureMime;           // "image/png" or "image/jpeg" when texturePath is set
-  std::string textureName;           // UTF-8, quotes dropped
+  Color3 emissive;                 // extraColor1 clamped to [0, 1]
+  std::optional<Color3> specular;  // present when the specular colour is not black
+  std::string texturePath;         // a checked PNG or JPEG to embed; empty when none
+  std::string textureMime;         // "image/png" or "image/jpeg" when texturePath is set
+  std::string textureName;         // UTF-8, quotes dropped
 };
 
 // A node's placement: where it stands and how it is turned (a unit quaternion x, y, z, w).
@@ -90,7 +91,7 @@ struct ExportLight {
   std::string name;  // UTF-8, quotes dropped
   Color3 color;      // clamped to [0, 1]
   float intensity = 0;
-  Vector3 direction;  // normalised
+  Vector3 direction;    // normalised
   Placement placement;  // turns -Z onto `direction`
 };
 
@@ -107,12 +108,16 @@ struct ExportCamera {
 };
 
 struct ExportScene {
-  std::vector<ExportMesh> meshes;  // one per body, in body order; no body is dropped
+  std::vector<ExportMesh> meshes;         // one per body, in body order; no body is dropped
   std::vector<ExportMaterial> materials;  // every material, in file order
   std::vector<ExportLight> lights;        // those with a usable direction
   std::optional<ExportCamera> camera;     // absent when the scene has none or it is unusable
   std::string objectPath;                 // the object file as the scene names it
 };
+
+// A name of the scene as a JSON string may hold it: one pair of surrounding double quotes
+// dropped; kept as it is when it is valid UTF-8, else each byte read as one Latin-1 character.
+std::string ExportName(std::string_view raw);
 
 // Maps `scene` under `options`. On failure `result` says why and `out` is left partly built.
 // Warnings and notes are appended to `result` either way.

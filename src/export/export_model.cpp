@@ -1,0 +1,690 @@
+// Maps a loaded scene onto what a glTF file (or a picture) shows: welded triangles, checked
+// indices and values, UTF-8 names, materials, lights and the camera.
+#include "export/export_model.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <new>
+#include <string_view>
+
+namespace sceneio {
+namespace {
+
+constexpr std::string_view kRoleWords[] = {"position", "normal", "uv", "none"};
+constexpr std::string_view kTripleWords[] = {"first", "second", "third"};
+using Triple = int32_t[3];
+constexpr Triple Face::*kTriples[3] = {&Face::triple1, &Face::triple2, &Face::triple3};
+
+std::string_view NoQuotes(std::string_view name) {
+  if (name.size() >= 2 && name.front() == '"' && name.back() == '"') {
+    return name.substr(1, name.size() - 2);
+  }
+  return name;
+}
+
+// Bytes outside printable ASCII as \xNN, the way scene-inspect's summary shows a name, so a
+// name given on the command line matches what the user saw there.
+std::string Printable(std::string_view bytes) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string shown;
+  for (const char ch : bytes) {
+    const auto byte = static_cast<unsigned char>(ch);
+    if (byte >= 0x20 && byte <= 0x7E) {
+      shown.push_back(ch);
+    } else {
+      shown.append({'\\', 'x', kHex[byte >> 4], kHex[byte & 0xF]});
+    }
+  }
+  return shown;
+}
+
+// Length of the well-formed UTF-8 sequence at `at`, or 0: no overlong forms, no surrogates,
+// nothing above U+10FFFF.
+size_t Utf8SequenceAt(std::string_view text, size_t at) {
+  const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
+  const unsigned char lead = byte(at);
+  if (lead < 0x80) return 1;
+  size_t length = 0;
+  unsigned char low = 0x80;
+  unsigned char high = 0xBF;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    if (lead == 0xE0) low = 0xA0;
+    if (lead == 0xED) high = 0x9F;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;
+  } else {
+    return 0;
+  }
+  if (text.size() - at < length) return 0;
+  if (byte(at + 1) < low || byte(at + 1) > high) return 0;
+  for (size_t i = 2; i < length; ++i) {
+    if (byte(at + i) < 0x80 || byte(at + i) > 0xBF) return 0;
+  }
+  return length;
+}
+
+bool IsUtf8(std::string_view text) {
+  for (size_t at = 0; at < text.size();) {
+    const size_t length = Utf8SequenceAt(text, at);
+    if (length == 0) return false;
+    at += length;
+  }
+  return true;
+}
+
+std::string Latin1ToUtf8(std::string_view bytes) {
+  std::string text;
+  for (const char ch : bytes) {
+    const auto byte = static_cast<unsigned char>(ch);
+    if (byte < 0x80) {
+      text.push_back(ch);
+    } else {
+      text.push_back(static_cast<char>(0xC0 | (byte >> 6)));
+      text.push_back(static_cast<char>(0x80 | (byte & 0x3F)));
+    }
+  }
+  return text;
+}
+
+std::string Quoted(std::string_view raw) {
+  return "\"" + Printable(NoQuotes(raw)) + "\"";
+}
+
+// The shortest text that reads back as the same float.
+std::string FloatText(float value) {
+  if (std::isnan(value)) return "nan";
+  if (std::isinf(value)) return value < 0 ? "-inf" : "inf";
+  char text[32];
+  const auto end = std::to_chars(text, text + sizeof text, value).ptr;
+  return std::string(text, end);
+}
+
+std::string VectorText(const Vector3& v) {
+  return FloatText(v.x) + " " + FloatText(v.y) + " " + FloatText(v.z);
+}
+
+bool Finite(const Vector3& v) {
+  return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
+}
+bool Finite(const Vector2& v) {
+  return std::isfinite(v.u) && std::isfinite(v.v);
+}
+
+// NaN and -inf become 0, +inf becomes 1.
+float Unit(float value) {
+  if (std::isnan(value)) return 0;
+  return std::clamp(value, 0.0f, 1.0f);
+}
+Color3 UnitColor(const Color3& c) {
+  return {Unit(c.r), Unit(c.g), Unit(c.b)};
+}
+
+struct Vec3d {
+  double x = 0, y = 0, z = 0;
+};
+Vec3d ToDouble(const Vector3& v) {
+  return {v.x, v.y, v.z};
+}
+Vec3d Minus(const Vec3d& a, const Vec3d& b) {
+  return {a.x - b.x, a.y - b.y, a.z - b.z};
+}
+Vec3d Cross(const Vec3d& a, const Vec3d& b) {
+  return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
+double Dot(const Vec3d& a, const Vec3d& b) {
+  return a.x * b.x + a.y * b.y + a.z * b.z;
+}
+double Length(const Vec3d& a) {
+  return std::sqrt(Dot(a, a));
+}
+Vec3d Scaled(const Vec3d& a, double s) {
+  return {a.x * s, a.y * s, a.z * s};
+}
+Vector3 ToFloat(const Vec3d& v) {
+  return {static_cast<float>(v.x), static_cast<float>(v.y), static_cast<float>(v.z)};
+}
+
+std::array<float, 4> QuaternionOf(double x, double y, double z, double w) {
+  const double n = std::sqrt(x * x + y * y + z * z + w * w);
+  return {static_cast<float>(x / n), static_cast<float>(y / n), static_cast<float>(z / n),
+          static_cast<float>(w / n)};
+}
+
+// The shortest turn of -Z onto the unit vector d: half-way quaternion (1 + a.b, a x b) with
+// a = -Z. For d = +Z any half turn will do; one about Y keeps +Y up.
+std::array<float, 4> TurnMinusZOnto(const Vec3d& d) {
+  const double w = 1 - d.z;
+  if (w < 1e-12) return {0, 1, 0, 0};
+  return QuaternionOf(d.y, -d.x, 0, w);
+}
+
+// The rotation whose matrix has the columns x, y, z (orthonormal, right-handed).
+std::array<float, 4> QuaternionOfBasis(const Vec3d& x, const Vec3d& y, const Vec3d& z) {
+  const double trace = x.x + y.y + z.z;
+  if (trace > 0) {
+    const double s = std::sqrt(trace + 1) * 2;
+    return QuaternionOf((y.z - z.y) / s, (z.x - x.z) / s, (x.y - y.x) / s, s / 4);
+  }
+  if (x.x > y.y && x.x > z.z) {
+    const double s = std::sqrt(1 + x.x - y.y - z.z) * 2;
+    return QuaternionOf(s / 4, (y.x + x.y) / s, (z.x + x.z) / s, (y.z - z.y) / s);
+  }
+  if (y.y > z.z) {
+    const double s = std::sqrt(1 + y.y - x.x - z.z) * 2;
+    return QuaternionOf((y.x + x.y) / s, s / 4, (z.y + y.z) / s, (z.x - x.z) / s);
+  }
+  const double s = std::sqrt(1 + z.z - x.x - y.y) * 2;
+  return QuaternionOf((z.x + x.z) / s, (z.y + y.z) / s, s / 4, (x.y - y.x) / s);
+}
+
+std::string FacesText(const ExportOptions& options) {
+  std::string text;
+  for (const TripleRole role : options.faces) {
+    if (!text.empty()) text.push_back(',');
+    text.append(kRoleWords[static_cast<int>(role)]);
+  }
+  return text;
+}
+
+bool CheckOptions(const ExportOptions& options, ExportResult& result) {
+  int counts[4] = {0, 0, 0, 0};
+  for (const TripleRole role : options.faces) {
+    const auto at = static_cast<size_t>(role);
+    if (at >= 4) {
+      result.error = "--faces holds an unknown role";
+      return false;
+    }
+    ++counts[at];
+  }
+  if (counts[0] != 1 || counts[1] > 1 || counts[2] > 1) {
+    result.error = "--faces " + FacesText(options) +
+                   ": position must appear exactly once, normal and uv at most once";
+    return false;
+  }
+  if (options.indexBase != 0 && options.indexBase != 1) {
+    result.error = "--index-base must be 0 or 1, not " + std::to_string(options.indexBase);
+    return false;
+  }
+  return true;
+}
+
+// One array a face's triple can index: its values' count and the words a message uses.
+struct IndexedArray {
+  int32_t count = 0;
+  bool looked = false;  // the role is mapped and the array holds elements
+  int triple = -1;      // which of the face's triples indexes it
+  std::string_view role;
+  std::string_view one;
+  std::string_view many;
+};
+
+IndexedArray ArrayFor(const ExportOptions& options, TripleRole role, int32_t count) {
+  IndexedArray array;
+  array.count = count;
+  array.role = kRoleWords[static_cast<int>(role)];
+  switch (role) {
+    case TripleRole::kPosition:
+      array.one = "vertex", array.many = "vertices";
+      break;
+    case TripleRole::kNormal:
+      array.one = "normal", array.many = "normals";
+      break;
+    default:
+      array.one = "uv", array.many = "uvs";
+      break;
+  }
+  for (int t = 0; t < 3; ++t) {
+    if (options.faces[t] == role) array.triple = t;
+  }
+  // Positions are always looked at: a face cannot be drawn without them.
+  array.looked = array.triple >= 0 && (role == TripleRole::kPosition || count > 0);
+  return array;
+}
+
+class MeshBuilder {
+ public:
+  MeshBuilder(const Scene& scene, const ExportOptions& options, ExportResult& result)
+      : options_(options), result_(result) {
+    if (scene.objectFile) objectPath_ = Printable(scene.objectFile->path);
+  }
+
+  bool Build(const Body& body, ExportMesh& mesh) {
+    mesh.body = &body;
+    mesh.name = ExportName(body.name);
+    boundsEmpty_ = true;
+    if (body.faces.items != nullptr && body.faces.count > 0) return BuildTriangles(body, mesh);
+    if (body.vertices.items != nullptr && body.vertices.count > 0) return BuildPoints(body, mesh);
+    mesh.kind = ExportMesh::Kind::kEmpty;
+    return true;
+  }
+
+ private:
+  std::string Where(const Body& body) const { return objectPath_ + ": body " + Quoted(body.name); }
+
+  bool Fail(std::string message) {
+    result_.status = ExportStatus::kInvalidScene;
+    result_.error = std::move(message);
+    return false;
+  }
+
+  bool OutOfRange(const Body& body, int32_t face, const IndexedArray& array, int32_t index) {
+    return Fail(Where(body) + ", face " + std::to_string(face) + ": " + std::string(array.role) +
+                " index " + std::to_string(index) + " is outside the " +
+                std::to_string(array.count) + " " +
+                std::string(array.count == 1 ? array.one : array.many) + " (" +
+                std::string(kTripleWords[array.triple]) + " triple; --faces " +
+                FacesText(options_) + " --index-base " + std::to_string(options_.indexBase) + ")");
+  }
+
+  // The 0-based index of corner `k` of `face` in `array`, or -1 when it lies outside.
+  int32_t IndexOf(const Face& face, const IndexedArray& array, int k) const {
+    const int64_t index =
+        static_cast<int64_t>((face.*kTriples[array.triple])[k]) - options_.indexBase;
+    return index >= 0 && index < array.count ? static_cast<int32_t>(index) : -1;
+  }
+
+  bool BuildPoints(const Body& body, ExportMesh& mesh) {
+    mesh.kind = ExportMesh::Kind::kPoints;
+    for (int32_t i = 0; i < body.vertices.count; ++i) {
+      if (!AddToBounds(body, i, mesh)) return false;
+    }
+    return true;
+  }
+
+  bool AddToBounds(const Body& body, int32_t i, ExportMesh& mesh) {
+    const Vector3& p = body.vertices.items[i];
+    if (!Finite(p)) {
+      return Fail(Where(body) + ": vertex " + std::to_string(i) + " is not finite (" +
+                  VectorText(p) + ")");
+    }
+    if (boundsEmpty_) {
+      mesh.min = mesh.max = p;
+      boundsEmpty_ = false;
+    }
+    mesh.min = {std::min(mesh.min.x, p.x), std::min(mesh.min.y, p.y), std::min(mesh.min.z, p.z)};
+    mesh.max = {std::max(mesh.max.x, p.x), std::max(mesh.max.y, p.y), std::max(mesh.max.z, p.z)};
+    return true;
+  }
+
+  // One glTF vertex per distinct (position, normal, uv) in order of first use. Corners with
+  // the same position are chained from chainHead_[position], so finding a corner seen before
+  // looks only at the few corners that share its position.
+  bool BuildTriangles(const Body& body, ExportMesh& mesh) {
+    mesh.kind = ExportMesh::Kind::kTriangles;
+    const int32_t vertexCount = body.vertices.items ? body.vertices.count : 0;
+    const IndexedArray positions = ArrayFor(options_, TripleRole::kPosition, vertexCount);
+    const IndexedArray normals =
+        ArrayFor(options_, TripleRole::kNormal, body.normals.items ? body.normals.count : 0);
+    const IndexedArray uvs =
+        ArrayFor(options_, TripleRole::kUv, body.uvs.items ? body.uvs.count : 0);
+
+    const size_t faceCount = static_cast<size_t>(body.faces.count);
+    mesh.indices.resize(faceCount * 3);
+    mesh.vertices.reserve(static_cast<size_t>(vertexCount));
+    chainHead_.assign(static_cast<size_t>(vertexCount), -1);
+    chainNext_.clear();
+    chainNext_.reserve(static_cast<size_t>(vertexCount));
+
+    for (size_t f = 0; f < faceCount; ++f) {
+      const Face& face = body.faces.items[f];
+      for (int k = 0; k < 3; ++k) {
+        WeldedVertex corner;
+        corner.position = IndexOf(face, positions, k);
+        if (corner.position < 0) {
+          return OutOfRange(body, static_cast<int32_t>(f), positions,
+                            (face.*kTriples[positions.triple])[k]);
+        }
+        if (normals.looked) {
+          corner.normal = IndexOf(face, normals, k);
+          if (corner.normal < 0) {
+            return OutOfRange(body, static_cast<int32_t>(f), normals,
+                              (face.*kTriples[normals.triple])[k]);
+          }
+        }
+        if (uvs.looked) {
+          corner.uv = IndexOf(face, uvs, k);
+          if (corner.uv < 0) {
+            return OutOfRange(body, static_cast<int32_t>(f), uvs, (face.*kTriples[uvs.triple])[k]);
+          }
+        }
+        mesh.indices[f * 3 + static_cast<size_t>(k)] = Weld(corner, mesh.vertices);
+      }
+    }
+    chainHead_ = {};
+    chainNext_ = {};
+
+    mesh.hasUvs = uvs.looked;
+    for (const WeldedVertex& v : mesh.vertices) {
+      if (!AddToBounds(body, v.position, mesh)) return false;
+      if (mesh.hasUvs && !Finite(body.uvs.items[v.uv])) {
+        const Vector2& uv = body.uvs.items[v.uv];
+        return Fail(Where(body) + ": uv " + std::to_string(v.uv) + " is not finite (" +
+                    FloatText(uv.u) + " " + FloatText(uv.v) + ")");
+      }
+    }
+    mesh.hasNormals = normals.looked && NormalsUsable(body, mesh);
+    return true;
+  }
+
+  uint32_t Weld(const WeldedVertex& corner, std::vector<WeldedVertex>& vertices) {
+    int32_t& head = chainHead_[static_cast<size_t>(corner.position)];
+    for (int32_t at = head; at >= 0; at = chainNext_[static_cast<size_t>(at)]) {
+      const WeldedVertex& seen = vertices[static_cast<size_t>(at)];
+      if (seen.normal == corner.normal && seen.uv == corner.uv) return static_cast<uint32_t>(at);
+    }
+    const auto added = static_cast<int32_t>(vertices.size());
+    vertices.push_back(corner);
+    chainNext_.push_back(head);
+    head = added;
+    return static_cast<uint32_t>(added);
+  }
+
+  bool NormalsUsable(const Body& body, const ExportMesh& mesh) {
+    for (const WeldedVertex& v : mesh.vertices) {
+      const Vector3& n = body.normals.items[v.normal];
+      const bool finite = Finite(n);
+      if (finite && Length(ToDouble(n)) > 0) continue;
+      result_.warnings.push_back(Where(body) + ": normal " + std::to_string(v.normal) + " (" +
+                                 VectorText(n) + ") " +
+                                 (finite ? "has zero length" : "is not finite") +
+                                 "; its triangles are written without normals");
+      return false;
+    }
+    return true;
+  }
+
+  const ExportOptions& options_;
+  ExportResult& result_;
+  std::string objectPath_;
+  bool boundsEmpty_ = true;
+  std::vector<int32_t> chainHead_;  // per position: the last welded vertex using it, or -1
+  std::vector<int32_t> chainNext_;  // per welded vertex: the one before it at its position
+};
+
+struct TextureCheck {
+  std::string path;  // resolved, when usable
+  std::string mime;
+  std::string why;  // when not
+};
+
+bool HasUnsafeComponent(std::string_view name, std::string& why) {
+  if (name.front() == '/' || name.front() == '\\' ||
+      (name.size() >= 2 && name[1] == ':' && std::isalpha(static_cast<unsigned char>(name[0])))) {
+    why = "an absolute name";
+    return true;
+  }
+  size_t start = 0;
+  while (start <= name.size()) {
+    size_t end = name.find_first_of("/\\", start);
+    if (end == std::string_view::npos) end = name.size();
+    if (name.substr(start, end - start) == "..") {
+      why = "a \"..\" component";
+      return true;
+    }
+    start = end + 1;
+  }
+  return false;
+}
+
+std::string RealPath(const std::string& path) {
+  char* resolved = realpath(path.c_str(), nullptr);
+  if (resolved == nullptr) return {};
+  std::string text = resolved;
+  std::free(resolved);
+  return text;
+}
+
+// A texture name comes from the scene, which may come from anyone: only a regular PNG or
+// JPEG file inside the material file's folder qualifies, however the name tries to leave it.
+TextureCheck CheckTexture(const std::string& materialDirectory, std::string_view name) {
+  TextureCheck check;
+  if (HasUnsafeComponent(name, check.why)) return check;
+  std::string folder = NativePath(materialDirectory);
+  if (folder.empty()) folder = ".";
+  const std::string base = RealPath(folder);
+  std::string relative = NativePath(std::string(name));
+  const std::string resolved = RealPath(folder + "/" + relative);
+  if (base.empty() || resolved.empty()) {
+    check.why = "no such file beside the material file";
+    return check;
+  }
+  const std::string prefix = base == "/" ? base : base + "/";
+  if (resolved.compare(0, prefix.size(), prefix) != 0) {
+    check.why = "a symbolic link leading outside the material file's folder";
+    return check;
+  }
+  // O_NONBLOCK: a FIFO or device in the folder must not hang the open; fstat then refuses it.
+  const int fd = open(resolved.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) {
+    check.why = std::string("cannot be opened (") + std::strerror(errno) + ")";
+    return check;
+  }
+  struct stat info {};
+  unsigned char head[8] = {};
+  ssize_t got = 0;
+  const bool regular = fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+  if (regular) got = read(fd, head, sizeof head);
+  close(fd);
+  if (!regular) {
+    check.why = "not a regular file";
+    return check;
+  }
+  static constexpr unsigned char kPng[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  if (got == 8 && std::memcmp(head, kPng, 8) == 0) {
+    check.mime = "image/png";
+  } else if (got >= 3 && head[0] == 0xFF && head[1] == 0xD8 && head[2] == 0xFF) {
+    check.mime = "image/jpeg";
+  } else {
+    check.why = "neither a PNG nor a JPEG image by its first bytes";
+    return check;
+  }
+  check.path = resolved;
+  return check;
+}
+
+ExportMaterial MapMaterial(const Material& material, const std::string& directory,
+                           ExportResult& result) {
+  ExportMaterial out;
+  out.name = ExportName(material.name);
+  const Color3 diffuse = UnitColor(material.diffuse);
+  const float opacity = Unit(material.opacity);
+  out.baseColor = {diffuse.r, diffuse.g, diffuse.b, opacity};
+  out.blend = opacity < 1;
+  // Phong exponent to roughness: sqrt(2 / (s + 2)). NaN counts as below 0.
+  out.roughness = material.shininess >= 0
+                      ? static_cast<float>(std::sqrt(2.0 / (double(material.shininess) + 2)))
+                      : 1.0f;
+  out.emissive = UnitColor(material.extraColor1);
+  const Color3 specular = UnitColor(material.specular);
+  if (specular.r > 0 || specular.g > 0 || specular.b > 0) out.specular = specular;
+
+  const std::string_view texture = NoQuotes(material.textureName);
+  if (texture.empty()) return out;
+  out.textureName = ExportName(material.textureName);
+  const TextureCheck check = CheckTexture(directory, texture);
+  if (check.path.empty()) {
+    result.warnings.push_back("material " + Quoted(material.name) + ": texture " +
+                              Quoted(material.textureName) + " left out: " + check.why);
+    return out;
+  }
+  out.texturePath = check.path;
+  out.textureMime = check.mime;
+  return out;
+}
+
+void MapLights(const Scene& scene, ExportScene& out, ExportResult& result) {
+  for (const Light& light : scene.lights) {
+    const std::string where = "light " + Quoted(light.name) + " left out: ";
+    const Vec3d d = ToDouble(light.direction);
+    const double length = Length(d);
+    if (!Finite(light.direction)) {
+      result.warnings.push_back(where + "direction " + VectorText(light.direction) +
+                                " is not finite");
+      continue;
+    }
+    if (!(length > 0)) {
+      result.warnings.push_back(where + "direction " + VectorText(light.direction) +
+                                " has zero length");
+      continue;
+    }
+    if (std::isinf(light.brightness)) {
+      result.warnings.push_back(where + "brightness " + FloatText(light.brightness) +
+                                " is not finite");
+      continue;
+    }
+    ExportLight mapped;
+    mapped.name = ExportName(light.name);
+    mapped.color = UnitColor(light.rgb);
+    mapped.intensity = light.brightness > 0 ? light.brightness : 0;
+    const Vec3d unit = Scaled(d, 1 / length);
+    mapped.direction = ToFloat(unit);
+    mapped.placement.rotation = TurnMinusZOnto(unit);
+    out.lights.push_back(std::move(mapped));
+  }
+}
+
+// Why `camera` cannot be a glTF camera, or empty.
+std::string CameraProblem(const Camera& camera) {
+  if (!(camera.viewAngle > 0 && camera.viewAngle < 180)) {
+    return "view-angle " + FloatText(camera.viewAngle) + " is not between 0 and 180 degrees";
+  }
+  if (!(camera.hither > 0) || std::isinf(camera.hither)) {
+    return "hither " + FloatText(camera.hither) + " is not a positive distance";
+  }
+  if (!(camera.yon > camera.hither) || std::isinf(camera.yon)) {
+    return "yon " + FloatText(camera.yon) + " is not a finite distance beyond hither " +
+           FloatText(camera.hither);
+  }
+  if (!Finite(camera.location)) return "location " + VectorText(camera.location) + " is not finite";
+  if (!Finite(camera.aim)) return "aim " + VectorText(camera.aim) + " is not finite";
+  if (!Finite(camera.lookupVector)) {
+    return "lookup-vector " + VectorText(camera.lookupVector) + " is not finite";
+  }
+  const Vec3d view = Minus(ToDouble(camera.aim), ToDouble(camera.location));
+  if (!(Length(view) > 0)) return "aim " + VectorText(camera.aim) + " equals location";
+  const Vec3d forward = Scaled(view, 1 / Length(view));
+  const Vec3d up = ToDouble(camera.lookupVector);
+  const double upLength = Length(up);
+  // Up at less than about 0.06 degrees from the view direction leaves no usable frame.
+  if (!(upLength > 0) || Length(Cross(forward, Scaled(up, 1 / upLength))) < 1e-6) {
+    return "lookup-vector " + VectorText(camera.lookupVector) +
+           " is parallel to the view direction";
+  }
+  return {};
+}
+
+void MapCamera(const Scene& scene, ExportScene& out, ExportResult& result) {
+  if (scene.camera.items == nullptr || scene.camera.count < 1) return;
+  const Camera& camera = scene.camera.items[0];
+  const std::string problem = CameraProblem(camera);
+  if (!problem.empty()) {
+    result.warnings.push_back("camera left out: " + problem);
+    return;
+  }
+  ExportCamera mapped;
+  mapped.name = ExportName(camera.name);
+  if (mapped.name.empty()) mapped.name = "camera";
+  mapped.yfov = static_cast<float>(camera.viewAngle * 3.14159265358979323846 / 180);
+  mapped.znear = camera.hither;
+  mapped.zfar = camera.yon;
+  const Vec3d view = Minus(ToDouble(camera.aim), ToDouble(camera.location));
+  const Vec3d forward = Scaled(view, 1 / Length(view));
+  const Vec3d sideways = Cross(forward, ToDouble(camera.lookupVector));
+  const Vec3d right = Scaled(sideways, 1 / Length(sideways));
+  const Vec3d up = Cross(right, forward);
+  mapped.forward = ToFloat(forward);
+  mapped.up = ToFloat(up);
+  mapped.placement.translation = camera.location;
+  mapped.placement.rotation = QuaternionOfBasis(right, up, Scaled(forward, -1));
+  out.camera = std::move(mapped);
+}
+
+// Which material each triangle body gets: the only one there is, else what --material says.
+bool AssignMaterials(const Scene& scene, const ExportOptions& options, ExportScene& out,
+                     ExportResult& result) {
+  const auto fail = [&](std::string message) {
+    result.status = ExportStatus::kBadOptions;
+    result.error = std::move(message);
+    return false;
+  };
+  std::vector<int32_t> chosen(out.meshes.size(), -1);
+  for (const auto& [bodyName, materialName] : options.bodyMaterials) {
+    const std::string option = "--material " + bodyName + "=" + materialName;
+    int32_t material = -1;
+    for (int32_t m = 0; m < scene.materials.count && material < 0; ++m) {
+      if (Printable(NoQuotes(scene.materials.items[m].name)) == materialName) material = m;
+    }
+    if (material < 0) return fail(option + ": the scene has no material \"" + materialName + "\"");
+    bool found = false;
+    for (size_t b = 0; b < out.meshes.size(); ++b) {
+      if (Printable(NoQuotes(out.meshes[b].body->name)) != bodyName) continue;
+      chosen[b] = material;
+      found = true;
+    }
+    if (!found) return fail(option + ": the scene has no body \"" + bodyName + "\"");
+  }
+  const bool onlyOne = scene.materials.items != nullptr && scene.materials.count == 1;
+  int32_t without = 0;
+  for (size_t b = 0; b < out.meshes.size(); ++b) {
+    ExportMesh& mesh = out.meshes[b];
+    if (mesh.kind != ExportMesh::Kind::kTriangles) continue;
+    mesh.material = onlyOne ? 0 : chosen[b];
+    if (mesh.material < 0) ++without;
+  }
+  if (without > 0 && scene.materials.count > 1) {
+    result.notes.push_back(std::to_string(without) +
+                           " bodies with faces have no material: with more than one material "
+                           "in the scene, --material BODY=MATERIAL chooses");
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string ExportName(std::string_view raw) {
+  const std::string_view name = NoQuotes(raw);
+  return IsUtf8(name) ? std::string(name) : Latin1ToUtf8(name);
+}
+
+bool PrepareExport(const Scene& scene, const ExportOptions& options, ExportScene& out,
+                   ExportResult& result) {
+  try {
+    if (!CheckOptions(options, result)) {
+      result.status = ExportStatus::kBadOptions;
+      return false;
+    }
+    if (scene.objectFile) out.objectPath = scene.objectFile->path;
+    MeshBuilder builder(scene, options, result);
+    out.meshes.resize(static_cast<size_t>(scene.objects.items ? scene.objects.count : 0));
+    for (size_t b = 0; b < out.meshes.size(); ++b) {
+      if (!builder.Build(scene.objects.items[b], out.meshes[b])) return false;
+    }
+    const std::string directory = scene.materialFile ? scene.materialFile->directory : "";
+    for (const Material& material : scene.materials) {
+      out.materials.push_back(MapMaterial(material, directory, result));
+    }
+    if (!AssignMaterials(scene, options, out, result)) return false;
+    MapLights(scene, out, result);
+    MapCamera(scene, out, result);
+    return true;
+  } catch (const std::bad_alloc&) {
+    result.status = ExportStatus::kWriteFailed;
+    result.error = "out of memory while preparing the scene";
+    return false;
+  }
+}
+
+}  // namespace sceneio
