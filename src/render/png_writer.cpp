@@ -1,0 +1,63 @@
+// 8-bit truecolour PNG with no time stamp or text chunk, so the bytes depend on the pixels only.
+#include "render/png_writer.h"
+
+#include <spng.h>
+
+#include <cstdlib>
+#include <memory>
+
+namespace sceneio {
+namespace {
+
+struct ContextDeleter {
+  void operator()(spng_ctx* context) const { spng_ctx_free(context); }
+};
+
+bool Failed(int code, const char* step, std::string& error) {
+  if (code == 0) return false;
+  error = std::string("PNG encoding failed at ") + step + ": " + spng_strerror(code);
+  return true;
+}
+
+}  // namespace
+
+bool EncodePng(const Picture& picture, std::vector<uint8_t>& png, std::string& error) {
+  const size_t expected =
+      static_cast<size_t>(picture.width) * static_cast<size_t>(picture.height) * 3;
+  if (picture.width <= 0 || picture.height <= 0 || picture.rgb.size() != expected) {
+    error = "PNG encoding failed: the picture's size does not match its pixels";
+    return false;
+  }
+  std::unique_ptr<spng_ctx, ContextDeleter> context(spng_ctx_new(SPNG_CTX_ENCODER));
+  if (!context) {
+    error = "PNG encoding failed: out of memory";
+    return false;
+  }
+  spng_ihdr header{};
+  header.width = static_cast<uint32_t>(picture.width);
+  header.height = static_cast<uint32_t>(picture.height);
+  header.bit_depth = 8;
+  header.color_type = SPNG_COLOR_TYPE_TRUECOLOR;
+  if (Failed(spng_set_option(context.get(), SPNG_ENCODE_TO_BUFFER, 1), "buffer", error) ||
+      Failed(spng_set_ihdr(context.get(), &header), "header", error) ||
+      Failed(spng_encode_image(context.get(), picture.rgb.data(), picture.rgb.size(), SPNG_FMT_PNG,
+                               SPNG_ENCODE_FINALIZE),
+             "image", error)) {
+    return false;
+  }
+  size_t length = 0;
+  int code = 0;
+  // The buffer is ours to free once taken.
+  std::unique_ptr<void, decltype(&std::free)> bytes(
+      spng_get_png_buffer(context.get(), &length, &code), &std::free);
+  if (Failed(code, "output", error)) return false;
+  if (!bytes) {
+    error = "PNG encoding failed: no output";
+    return false;
+  }
+  const auto* begin = static_cast<const uint8_t*>(bytes.get());
+  png.assign(begin, begin + length);
+  return true;
+}
+
+}  // namespace sceneio

@@ -1,0 +1,23 @@
+// scene-picture: draws an empty scene through the installed renderer and encodes it as PNG.
+#include <sceneio/render/png_writer.h>
+#include <sceneio/render/render.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+int main() {
+  sceneio::ExportScene scene;
+  sceneio::Picture picture;
+  std::vector<std::string> notes;
+  std::string error;
+  std::vector<uint8_t> png;
+  if (!sceneio::RenderScene(scene, 16, 12, picture, notes, error) ||
+      !sceneio::EncodePng(picture, png, error)) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return 1;
+  }
+  std::printf("png %dx%d %s\n", picture.width, picture.height,
+              png.size() > 8 && png[1] == 'P' ? "encoded" : "not encoded");
+  return 0;
+}

@@ -1,0 +1,74 @@
+// PNG encoding read back through the decoder: same size, same pixels, and malformed input refused.
+#include "render/png_writer.h"
+
+#include <gtest/gtest.h>
+#include <spng.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace sceneio {
+namespace {
+
+struct Decoded {
+  uint32_t width = 0;
+  uint32_t height = 0;
+  std::vector<uint8_t> rgb;
+};
+
+Decoded Decode(const std::vector<uint8_t>& png) {
+  Decoded out;
+  std::unique_ptr<spng_ctx, decltype(&spng_ctx_free)> context(spng_ctx_new(0), &spng_ctx_free);
+  EXPECT_EQ(spng_set_png_buffer(context.get(), png.data(), png.size()), 0);
+  spng_ihdr header{};
+  EXPECT_EQ(spng_get_ihdr(context.get(), &header), 0);
+  EXPECT_EQ(header.color_type, SPNG_COLOR_TYPE_TRUECOLOR);
+  EXPECT_EQ(header.bit_depth, 8);
+  size_t size = 0;
+  EXPECT_EQ(spng_decoded_image_size(context.get(), SPNG_FMT_RGB8, &size), 0);
+  out.rgb.resize(size);
+  EXPECT_EQ(spng_decode_image(context.get(), out.rgb.data(), size, SPNG_FMT_RGB8, 0), 0);
+  out.width = header.width;
+  out.height = header.height;
+  return out;
+}
+
+TEST(EncodePng, DecodesToTheSamePixels) {
+  constexpr struct {
+    const char* name;
+    int32_t width, height;
+  } kSizes[] = {{"one pixel", 1, 1}, {"wider than high", 37, 5}, {"higher than wide", 3, 41}};
+  for (const auto& c : kSizes) {
+    SCOPED_TRACE(c.name);
+    Picture picture;
+    picture.width = c.width;
+    picture.height = c.height;
+    for (int32_t i = 0; i < c.width * c.height * 3; ++i) {
+      picture.rgb.push_back(static_cast<uint8_t>(i * 37 + i / 7));
+    }
+    std::vector<uint8_t> png;
+    std::string error;
+    ASSERT_TRUE(EncodePng(picture, png, error)) << error;
+    const Decoded decoded = Decode(png);
+    EXPECT_EQ(decoded.width, static_cast<uint32_t>(c.width));
+    EXPECT_EQ(decoded.height, static_cast<uint32_t>(c.height));
+    EXPECT_EQ(decoded.rgb, picture.rgb);
+  }
+}
+
+TEST(EncodePng, PixelsThatDoNotMatchTheSizeAreRefused) {
+  Picture picture;
+  picture.width = 4;
+  picture.height = 4;
+  picture.rgb.assign(4 * 4 * 3 - 1, 0);
+  std::vector<uint8_t> png;
+  std::string error;
+  EXPECT_FALSE(EncodePng(picture, png, error));
+  EXPECT_FALSE(error.empty());
+  EXPECT_TRUE(png.empty());
+}
+
+}  // namespace
+}  // namespace sceneio

@@ -1,0 +1,282 @@
+// Pictures of hand-built export models: camera, framing, lights, materials, normals and points.
+#include "render/render.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "render/png_writer.h"
+
+namespace sceneio {
+namespace {
+
+constexpr int32_t kWidth = 80;
+constexpr int32_t kHeight = 60;
+
+// The cube of the sample scene: side 2 round the origin, faces turned outwards.
+constexpr Vector3 kCubeCorners[8] = {{-1, -1, -1}, {1, -1, -1}, {1, 1, -1}, {-1, 1, -1},
+                                     {-1, -1, 1},  {1, -1, 1},  {1, 1, 1},  {-1, 1, 1}};
+constexpr uint32_t kCubeFaces[12][3] = {{0, 3, 2}, {0, 2, 1}, {4, 5, 6}, {4, 6, 7},
+                                        {0, 1, 5}, {0, 5, 4}, {3, 7, 6}, {3, 6, 2},
+                                        {0, 4, 7}, {0, 7, 3}, {1, 2, 6}, {1, 6, 5}};
+
+void Fill(CountedArray<Vector3>& array, const std::vector<Vector3>& values) {
+  ASSERT_TRUE(array.Allocate(static_cast<int32_t>(values.size())));
+  for (size_t i = 0; i < values.size(); ++i) array.items[i] = values[i];
+}
+
+// A body and its mesh; corners welded one per position (and the normal of the same number).
+struct TestMesh {
+  Body body;
+  ExportMesh mesh;
+};
+
+void MakeCube(TestMesh& out) {
+  Fill(out.body.vertices, {std::begin(kCubeCorners), std::end(kCubeCorners)});
+  out.mesh.body = &out.body;
+  out.mesh.kind = ExportMesh::Kind::kTriangles;
+  for (int32_t i = 0; i < 8; ++i) out.mesh.vertices.push_back({i, -1, -1});
+  for (const auto& face : kCubeFaces)
+    out.mesh.indices.insert(out.mesh.indices.end(), face, face + 3);
+}
+
+ExportCamera CameraAt(Vector3 eye, Vector3 forward, Vector3 up) {
+  ExportCamera camera;
+  camera.yfov = static_cast<float>(M_PI / 4);
+  camera.znear = 0.1f;
+  camera.zfar = 100;
+  camera.forward = forward;
+  camera.up = up;
+  camera.placement.translation = eye;
+  return camera;
+}
+
+ExportLight LightTravelling(Vector3 direction, float intensity = 1) {
+  ExportLight light;
+  light.color = {1, 1, 1};
+  light.intensity = intensity;
+  light.direction = direction;
+  return light;
+}
+
+const uint8_t* At(const Picture& picture, int32_t x, int32_t y) {
+  return &picture.rgb[(static_cast<size_t>(y) * picture.width + x) * 3];
+}
+
+bool Drawn(const Picture& picture, int32_t x, int32_t y) {
+  const uint8_t* p = At(picture, x, y);
+  return p[0] != kBackground[0] || p[1] != kBackground[1] || p[2] != kBackground[2];
+}
+
+int32_t DrawnCount(const Picture& picture) {
+  int32_t count = 0;
+  for (int32_t y = 0; y < picture.height; ++y) {
+    for (int32_t x = 0; x < picture.width; ++x) count += Drawn(picture, x, y) ? 1 : 0;
+  }
+  return count;
+}
+
+Picture Render(const ExportScene& scene, std::vector<std::string>* notesOut = nullptr) {
+  Picture picture;
+  std::vector<std::string> notes;
+  std::string error;
+  EXPECT_TRUE(RenderScene(scene, kWidth, kHeight, picture, notes, error)) << error;
+  EXPECT_EQ(picture.rgb.size(), static_cast<size_t>(kWidth * kHeight * 3));
+  if (notesOut) *notesOut = notes;
+  return picture;
+}
+
+TEST(RenderScene, CameraPlacementDecidesThePicture) {
+  TestMesh cube;
+  MakeCube(cube);
+  ExportScene scene;
+  scene.meshes.push_back(cube.mesh);
+  scene.lights.push_back(LightTravelling({0, 0, -1}));
+  scene.camera = CameraAt({0, 0, 6}, {0, 0, -1}, {0, 1, 0});
+  const Picture close = Render(scene);
+  EXPECT_TRUE(Drawn(close, 40, 30));
+  EXPECT_FALSE(Drawn(close, 0, 0));
+
+  scene.camera->placement.translation = {0, 0, 30};
+  const Picture far = Render(scene);
+  EXPECT_TRUE(Drawn(far, 40, 30));
+  EXPECT_LT(DrawnCount(far) * 4, DrawnCount(close));
+
+  scene.camera->placement.translation = {12, 0, 6};
+  EXPECT_EQ(DrawnCount(Render(scene)), 0);
+
+  // Up decides which way round the picture is: a cube moved up shows in the top half.
+  for (Vector3& p : cube.body.vertices) p.y += 2;
+  scene.meshes[0] = cube.mesh;
+  scene.camera = CameraAt({0, 0, 10}, {0, 0, -1}, {0, 1, 0});
+  const Picture upright = Render(scene);
+  EXPECT_TRUE(Drawn(upright, 40, 15));
+  EXPECT_FALSE(Drawn(upright, 40, 50));
+  scene.camera->up = {0, -1, 0};
+  const Picture turned = Render(scene);
+  EXPECT_FALSE(Drawn(turned, 40, 15));
+  EXPECT_TRUE(Drawn(turned, 40, 45));
+}
+
+TEST(RenderScene, WithoutCameraTheViewFramesAllGeometry) {
+  TestMesh cube;
+  MakeCube(cube);
+  // Far from the origin and stretched, so a view that ignored the box would miss it.
+  for (Vector3& p : cube.body.vertices) p = {p.x * 6 + 500, p.y * 3 - 70, p.z * 2 + 20};
+  ExportScene scene;
+  scene.meshes.push_back(cube.mesh);
+  std::vector<std::string> notes;
+  const Picture picture = Render(scene, &notes);
+  ASSERT_FALSE(notes.empty());
+  EXPECT_EQ(notes[0].rfind("no usable camera: the view frames the bounding box", 0), 0u)
+      << notes[0];
+  EXPECT_GT(DrawnCount(picture), kWidth * kHeight / 20);
+  for (int32_t x = 0; x < kWidth; ++x) {
+    EXPECT_FALSE(Drawn(picture, x, 0) || Drawn(picture, x, kHeight - 1)) << x;
+  }
+  for (int32_t y = 0; y < kHeight; ++y) {
+    EXPECT_FALSE(Drawn(picture, 0, y) || Drawn(picture, kWidth - 1, y)) << y;
+  }
+}
+
+TEST(RenderScene, WithNeitherCameraNorGeometryThePictureIsBackground) {
+  ExportScene scene;
+  ExportMesh empty;
+  scene.meshes.push_back(empty);
+  std::vector<std::string> notes;
+  EXPECT_EQ(DrawnCount(Render(scene, &notes)), 0);
+  EXPECT_FALSE(notes.empty());
+}
+
+// Seen from the front right: the +z side faces the light, the +x side is turned away from it.
+TEST(RenderScene, LambertWithAmbientAndTheMaterialColour) {
+  TestMesh cube;
+  MakeCube(cube);
+  ExportScene scene;
+  scene.meshes.push_back(cube.mesh);
+  scene.lights.push_back(LightTravelling({0, 0, -1}));
+  const float s = static_cast<float>(M_SQRT1_2);
+  scene.camera = CameraAt({5, 0, 5}, {-s, 0, -s}, {0, 1, 0});
+  const Picture grey = Render(scene);
+  const uint8_t* lit = At(grey, 33, 30);   // +z side, left of the middle
+  const uint8_t* dark = At(grey, 47, 30);  // +x side, right of the middle
+  EXPECT_EQ(lit[0], lit[1]);
+  EXPECT_EQ(lit[1], lit[2]);
+  EXPECT_GT(lit[0], dark[0] + 60);
+  EXPECT_GT(dark[0], 20);  // not black
+
+  ExportMaterial redMaterial;
+  redMaterial.baseColor = {0.8f, 0.1f, 0.1f, 1};
+  scene.materials.push_back(redMaterial);
+  scene.meshes[0].material = 0;
+  const Picture red = Render(scene);
+  const uint8_t* redLit = At(red, 33, 30);
+  EXPECT_GT(redLit[0], redLit[1] + 100);
+  EXPECT_EQ(redLit[1], redLit[2]);
+
+  // Brightness scales the light.
+  scene.lights[0].intensity = 0.25f;
+  const Picture dimmer = Render(scene);
+  EXPECT_LT(At(dimmer, 33, 30)[0], redLit[0]);
+}
+
+// One square facing the eye; its normals lean left at one side and right at the other.
+TEST(RenderScene, FileNormalsShadeAcrossAFaceAndTheFaceNormalEvenly) {
+  Body body;
+  Fill(body.vertices, {{-1, -1, 0}, {1, -1, 0}, {1, 1, 0}, {-1, 1, 0}});
+  Fill(body.normals, {{-0.7f, 0, 0.7f}, {0.7f, 0, 0.7f}, {0.7f, 0, 0.7f}, {-0.7f, 0, 0.7f}});
+  ExportMesh mesh;
+  mesh.body = &body;
+  mesh.kind = ExportMesh::Kind::kTriangles;
+  for (int32_t i = 0; i < 4; ++i) mesh.vertices.push_back({i, i, -1});
+  mesh.indices = {0, 1, 2, 0, 2, 3};
+  ExportScene scene;
+  scene.lights.push_back(LightTravelling({1, 0, -1}));  // from the left
+  scene.camera = CameraAt({0, 0, 3}, {0, 0, -1}, {0, 1, 0});
+
+  mesh.hasNormals = true;
+  scene.meshes = {mesh};
+  const Picture smooth = Render(scene);
+  EXPECT_GT(At(smooth, 30, 30)[0], At(smooth, 50, 30)[0] + 30);
+
+  mesh.hasNormals = false;
+  scene.meshes = {mesh};
+  const Picture flat = Render(scene);
+  EXPECT_EQ(At(flat, 30, 30)[0], At(flat, 50, 30)[0]);
+  EXPECT_EQ(At(flat, 40, 25)[0], At(flat, 40, 35)[0]);
+}
+
+TEST(RenderScene, WithoutLightsTheEyeLights) {
+  TestMesh cube;
+  MakeCube(cube);
+  ExportScene scene;
+  scene.meshes.push_back(cube.mesh);
+  scene.camera = CameraAt({0, 0, 6}, {0, 0, -1}, {0, 1, 0});
+  std::vector<std::string> notes;
+  const Picture picture = Render(scene, &notes);
+  ASSERT_EQ(notes.size(), 1u);
+  EXPECT_EQ(notes[0], "no usable light: the picture is lit from the eye");
+  EXPECT_GT(At(picture, 40, 30)[0], 150);
+}
+
+TEST(RenderScene, BodyWithOnlyVerticesIsDrawnAsPoints) {
+  Body body;
+  Fill(body.vertices, {{-1, 0, 0}, {1, 0, 0}, {0, 1, 0}});
+  ExportMesh mesh;
+  mesh.body = &body;
+  mesh.kind = ExportMesh::Kind::kPoints;
+  ExportScene scene;
+  scene.meshes.push_back(mesh);
+  scene.lights.push_back(LightTravelling({0, 0, -1}));
+  scene.camera = CameraAt({0, 0, 8}, {0, 0, -1}, {0, 1, 0});
+  EXPECT_EQ(DrawnCount(Render(scene)), 3 * kPointSize * kPointSize);
+}
+
+// Only a mesh whose arrays disagree with its body: nothing else in the picture is lost.
+TEST(RenderScene, IndicesOutsideTheArraysAreNotFollowed) {
+  TestMesh cube;
+  MakeCube(cube);
+  TestMesh broken;
+  MakeCube(broken);
+  broken.mesh.vertices[3].position = 8;
+  TestMesh badIndex;
+  MakeCube(badIndex);
+  badIndex.mesh.indices[5] = 99;
+  badIndex.mesh.hasNormals = true;  // and its body has no normals
+  ExportScene scene;
+  scene.meshes = {broken.mesh, badIndex.mesh, cube.mesh};
+  scene.lights.push_back(LightTravelling({0, 0, -1}));
+  scene.camera = CameraAt({0, 0, 6}, {0, 0, -1}, {0, 1, 0});
+  EXPECT_TRUE(Drawn(Render(scene), 40, 30));
+}
+
+TEST(RenderScene, SameSceneSamePngBytes) {
+  TestMesh cube;
+  MakeCube(cube);
+  ExportScene scene;
+  scene.meshes.push_back(cube.mesh);
+  scene.lights.push_back(LightTravelling({-0.3f, -1, -0.5f}));
+  std::vector<uint8_t> first, second;
+  std::string error;
+  ASSERT_TRUE(EncodePng(Render(scene), first, error)) << error;
+  ASSERT_TRUE(EncodePng(Render(scene), second, error)) << error;
+  EXPECT_EQ(first, second);
+  ASSERT_GT(first.size(), 8u);
+  EXPECT_EQ(std::string(first.begin() + 1, first.begin() + 4), "PNG");
+}
+
+TEST(RenderScene, SidesNotPositiveAreRefused) {
+  ExportScene scene;
+  Picture picture;
+  std::vector<std::string> notes;
+  std::string error;
+  EXPECT_FALSE(RenderScene(scene, 0, 10, picture, notes, error));
+  EXPECT_FALSE(RenderScene(scene, 10, -1, picture, notes, error));
+  EXPECT_FALSE(error.empty());
+}
+
+}  // namespace
+}  // namespace sceneio
