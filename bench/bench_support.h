@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "io/file_buffer.h"
+#include "io/large_block.h"
 
 #ifndef SCENEIO_BENCH_SCENES
 #define SCENEIO_BENCH_SCENES "scenes"
@@ -64,16 +65,21 @@ inline int64_t SceneBytes(const std::string& dir) {
   return total;
 }
 
+// How the floor's block is had: fresh from new[] (the plain read), or as the loader has its
+// large blocks, 2 MiB-aligned and advised for huge pages.
+enum class Block { kPlain, kAdvised };
+
 // What FileBuffer does and nothing more: open, learn the size, one read into a fresh block that
 // is not zero-filled, close, free. Returns the bytes read.
-inline int64_t ReadWhole(const std::string& path) {
+inline int64_t ReadWhole(const std::string& path, Block how = Block::kPlain) {
   const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return -1;
   struct stat info {};
   int64_t done = -1;
   if (fstat(fd, &info) == 0) {
     const auto size = static_cast<size_t>(info.st_size);
-    std::unique_ptr<char[]> block(new char[size]);
+    BlockPtr<char> block =
+        how == Block::kPlain ? BlockPtr<char>(new char[size]) : AllocateBytes(size);
     size_t got = 0;
     while (got < size) {
       const ssize_t n = read(fd, block.get() + got, size - got);

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "bench_counters.h"
 #include "bench_support.h"
 #include "io/file_buffer.h"
 #include "parsers/camera_parser.h"
@@ -65,6 +66,7 @@ void BM_Load(benchmark::State& state, const char* name) {
     return;
   }
   const std::string group = GroupPathOf(scene);
+  int64_t triangles = 0;
   for (auto _ : state) {
     Scene loaded;
     if (loaded.Load(group.c_str()) != 0) {
@@ -72,12 +74,16 @@ void BM_Load(benchmark::State& state, const char* name) {
       return;
     }
     benchmark::DoNotOptimize(loaded.objects.items.get());
+    triangles = 0;
+    for (const Body& body : loaded.objects) triangles += body.faces.count;
   }
+  CountTriangles(state, triangles);
   state.SetBytesProcessed(state.iterations() * bytes);
 }
 
-// The floor under any load of the same files: each read whole into a fresh block, then freed.
-void BM_ReadFloor(benchmark::State& state, const char* name) {
+// The floor under any load of the same files: each read whole into a fresh block, then freed;
+// the plain read takes its block from new[], the advised one as the loader now does.
+void ReadFloor(benchmark::State& state, const char* name, Block how) {
   const std::string scene = SceneDir(name);
   const int64_t bytes = SceneBytes(scene);
   if (bytes < 0) {
@@ -87,7 +93,7 @@ void BM_ReadFloor(benchmark::State& state, const char* name) {
   const auto files = SceneFiles(scene);
   for (auto _ : state) {
     int64_t read = 0;
-    for (const std::string& path : files) read += ReadWhole(path);
+    for (const std::string& path : files) read += ReadWhole(path, how);
     if (read != bytes) {
       state.SkipWithError("short read");
       return;
@@ -96,13 +102,22 @@ void BM_ReadFloor(benchmark::State& state, const char* name) {
   state.SetBytesProcessed(state.iterations() * bytes);
 }
 
+void BM_ReadFloor(benchmark::State& state, const char* name) {
+  ReadFloor(state, name, Block::kPlain);
+}
+void BM_ReadFloorAdvised(benchmark::State& state, const char* name) {
+  ReadFloor(state, name, Block::kAdvised);
+}
+
 BENCHMARK(BM_ParseLights)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ParseCamera)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ParseMaterials)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ParseObjects)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_ReadFloor, 16MB, "s16")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ReadFloorAdvised, 16MB, "s16")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Load, 16MB, "s16")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_ReadFloor, 256MB, "s256")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ReadFloorAdvised, 256MB, "s256")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Load, 256MB, "s256")->Unit(benchmark::kMillisecond);
 
 }  // namespace

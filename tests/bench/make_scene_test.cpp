@@ -5,8 +5,12 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "scene/scene.h"
 #include "support/buffer_of.h"
@@ -79,6 +83,107 @@ TEST(MakeScene, WritesASceneThatLoadsEntryForEntry) {
     }
   }
   EXPECT_EQ(triangles, ReportedTriangles(made.out));
+}
+
+// The text mesh of --obj, read back line by line: what a loader of that format would see.
+struct TextMesh {
+  std::vector<Vector3> positions;
+  std::vector<Vector3> normals;
+  std::vector<Vector2> uvs;
+  std::vector<std::string> objects;
+  std::vector<std::vector<int64_t>> faces;  // nine indices from 1: v/vt/vn per corner
+};
+
+TextMesh ReadTextMesh(const std::filesystem::path& path) {
+  TextMesh mesh;
+  std::ifstream in(path);
+  std::string line;
+  while (std::getline(in, line)) {
+    std::istringstream words(line);
+    std::string kind;
+    words >> kind;
+    // strtof rounds correctly, as the loader does, so the same digits give the same float.
+    auto next = [&] {
+      std::string word;
+      words >> word;
+      return std::strtof(word.c_str(), nullptr);
+    };
+    if (kind == "v") {
+      mesh.positions.push_back({next(), next(), next()});
+    } else if (kind == "vn") {
+      mesh.normals.push_back({next(), next(), next()});
+    } else if (kind == "vt") {
+      mesh.uvs.push_back({next(), next()});
+    } else if (kind == "o") {
+      mesh.objects.emplace_back();
+      words >> mesh.objects.back();
+    } else if (kind == "f") {
+      std::vector<int64_t> corners;
+      std::string corner;
+      while (words >> corner) {
+        std::istringstream parts(corner);
+        std::string part;
+        while (std::getline(parts, part, '/')) corners.push_back(std::stoll(part));
+      }
+      mesh.faces.push_back(corners);
+    }
+  }
+  return mesh;
+}
+
+bool Same(const Vector3& a, const Vector3& b) {
+  return a.x == b.x && a.y == b.y && a.z == b.z;
+}
+
+// Equal geometry on both sides, or the triangles-per-second comparison would be of different work.
+TEST(MakeScene, TextMeshHoldsTheSameGeometry) {
+  TempDir dir;
+  const auto made = RunProgram(
+      "python3", dir.root().string(),
+      "'" + kMakeScene + "' --triangles 3000 --bodies 3 --seed 7 --out dork --obj dork.obj");
+  ASSERT_EQ(made.status, 0) << made.out;
+  Scene scene;
+  ASSERT_EQ(scene.Load(dir.GroupPath().c_str()), 0);
+  const TextMesh mesh = ReadTextMesh(dir.root() / "dork.obj");
+
+  ASSERT_EQ(mesh.objects.size(), static_cast<size_t>(scene.objects.count));
+  size_t vertexBase = 0;
+  size_t uvBase = 0;
+  size_t faceAt = 0;
+  for (int32_t b = 0; b < scene.objects.count; ++b) {
+    const Body& body = scene.objects.items[b];
+    SCOPED_TRACE(body.name);
+    EXPECT_EQ("\"" + mesh.objects[b] + "\"", body.name);
+    ASSERT_LE(vertexBase + body.vertices.count, mesh.positions.size());
+    ASSERT_LE(vertexBase + body.normals.count, mesh.normals.size());
+    ASSERT_LE(uvBase + body.uvs.count, mesh.uvs.size());
+    int wrong = 0;
+    for (int32_t i = 0; i < body.vertices.count; ++i) {
+      wrong += Same(body.vertices.items[i], mesh.positions[vertexBase + i]) ? 0 : 1;
+      wrong += Same(body.normals.items[i], mesh.normals[vertexBase + i]) ? 0 : 1;
+    }
+    for (int32_t i = 0; i < body.uvs.count; ++i) {
+      const Vector2& uv = mesh.uvs[uvBase + i];
+      wrong += body.uvs.items[i].u == uv.u && body.uvs.items[i].v == uv.v ? 0 : 1;
+    }
+    ASSERT_LE(faceAt + body.faces.count, mesh.faces.size());
+    for (const Face& face : body.faces) {
+      const std::vector<int64_t>& corners = mesh.faces[faceAt++];
+      ASSERT_EQ(corners.size(), 9u);
+      for (int k = 0; k < 3; ++k) {
+        wrong += corners[3 * k] == face.triple1[k] + static_cast<int64_t>(vertexBase) + 1 ? 0 : 1;
+        wrong += corners[3 * k + 1] == face.triple3[k] + static_cast<int64_t>(uvBase) + 1 ? 0 : 1;
+        wrong +=
+            corners[3 * k + 2] == face.triple2[k] + static_cast<int64_t>(vertexBase) + 1 ? 0 : 1;
+      }
+    }
+    EXPECT_EQ(wrong, 0);
+    vertexBase += static_cast<size_t>(body.vertices.count);
+    uvBase += static_cast<size_t>(body.uvs.count);
+  }
+  EXPECT_EQ(vertexBase, mesh.positions.size());
+  EXPECT_EQ(uvBase, mesh.uvs.size());
+  EXPECT_EQ(faceAt, mesh.faces.size());
 }
 
 TEST(MakeScene, SizesTheObjectFileByBytes) {
