@@ -2,8 +2,13 @@
 #include "render/png_writer.h"
 
 #include <spng.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 
 namespace sceneio {
@@ -57,6 +62,42 @@ bool EncodePng(const Picture& picture, std::vector<uint8_t>& png, std::string& e
   }
   const auto* begin = static_cast<const uint8_t*>(bytes.get());
   png.assign(begin, begin + length);
+  return true;
+}
+
+bool WritePngFile(const Picture& picture, const std::string& path, std::string& error) {
+  std::vector<uint8_t> png;
+  if (!EncodePng(picture, png, error)) return false;
+  // In the same directory, so the rename cannot cross file systems.
+  std::string temporary = path + ".XXXXXX";
+  const int descriptor = mkstemp(temporary.data());
+  if (descriptor < 0) {
+    error = "cannot write " + path + ": " + std::strerror(errno);
+    return false;
+  }
+  size_t written = 0;
+  while (written < png.size()) {
+    const ssize_t step = write(descriptor, png.data() + written, png.size() - written);
+    if (step < 0 && errno == EINTR) continue;
+    if (step <= 0) break;
+    written += static_cast<size_t>(step);
+  }
+  const int savedErrno = written == png.size() ? 0 : (errno != 0 ? errno : EIO);
+  const bool closed = close(descriptor) == 0;
+  if (savedErrno != 0 || !closed) {
+    error = "cannot write " + path + ": " + std::strerror(savedErrno != 0 ? savedErrno : errno);
+    unlink(temporary.c_str());
+    return false;
+  }
+  // mkstemp makes the file private; a picture is as readable as any file the user writes.
+  const mode_t mask = umask(0);
+  umask(mask);
+  chmod(temporary.c_str(), 0666 & ~mask);
+  if (std::rename(temporary.c_str(), path.c_str()) != 0) {
+    error = "cannot write " + path + ": " + std::strerror(errno);
+    unlink(temporary.c_str());
+    return false;
+  }
   return true;
 }
 

@@ -123,6 +123,30 @@ void DrawPoints(Raster& raster, const ExportMesh& mesh, const Color3& base) {
 
 }  // namespace
 
+bool ParsePictureSize(std::string_view text, int32_t& width, int32_t& height) {
+  int32_t sides[2] = {0, 0};
+  size_t at = 0;
+  for (int k = 0; k < 2; ++k) {
+    if (k == 1) {
+      if (at == text.size() || text[at] != 'x') return false;
+      ++at;
+    }
+    const size_t start = at;
+    int64_t value = 0;
+    // Six digits at most: a longer side is out of range anyway, and the value cannot overflow.
+    while (at < text.size() && text[at] >= '0' && text[at] <= '9' && at - start < 6) {
+      value = value * 10 + (text[at] - '0');
+      ++at;
+    }
+    if (at == start || value < kMinPictureSide || value > kMaxPictureSide) return false;
+    sides[k] = static_cast<int32_t>(value);
+  }
+  if (at != text.size()) return false;
+  width = sides[0];
+  height = sides[1];
+  return true;
+}
+
 View CameraView(const ExportCamera& camera, int32_t width, int32_t height) {
   View view;
   view.eye = camera.placement.translation;

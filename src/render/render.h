@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "export/export_model.h"
@@ -22,6 +23,12 @@ inline constexpr Rgb8 kBackground = {48, 48, 48};
 inline constexpr Color3 kNoMaterialColor = {0.5f, 0.5f, 0.5f};  // linear, as glTF colours are
 inline constexpr float kAmbient = 0.12f;  // so a side no light reaches is dark, not black
 inline constexpr int32_t kPointSize = 3;  // pixels across, for a body that has only vertices
+
+inline constexpr int32_t kMinPictureSide = 16;
+inline constexpr int32_t kMaxPictureSide = 8192;
+
+// "WxH" with each side a decimal from kMinPictureSide to kMaxPictureSide, e.g. "800x600".
+bool ParsePictureSize(std::string_view text, int32_t& width, int32_t& height);
 
 // The camera exactly as the glTF export places it, with the picture's width / height as aspect.
 View CameraView(const ExportCamera& camera, int32_t width, int32_t height);

@@ -5,9 +5,14 @@
 #include <spng.h>
 
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
+
+#include "support/buffer_of.h"
 
 namespace sceneio {
 namespace {
@@ -68,6 +73,56 @@ TEST(EncodePng, PixelsThatDoNotMatchTheSizeAreRefused) {
   EXPECT_FALSE(EncodePng(picture, png, error));
   EXPECT_FALSE(error.empty());
   EXPECT_TRUE(png.empty());
+}
+
+std::string Contents(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+Picture Grey(int32_t width, int32_t height) {
+  Picture picture;
+  picture.width = width;
+  picture.height = height;
+  picture.rgb.assign(static_cast<size_t>(width) * height * 3, 128);
+  return picture;
+}
+
+TEST(WritePngFile, ReplacesAnExistingFileWhole) {
+  testing::TempDir dir;
+  const auto path = dir.Write("out.png", "old bytes that are not a picture");
+  std::string error;
+  ASSERT_TRUE(WritePngFile(Grey(16, 16), path.string(), error)) << error;
+  std::vector<uint8_t> expected;
+  ASSERT_TRUE(EncodePng(Grey(16, 16), expected, error));
+  EXPECT_EQ(Contents(path), std::string(expected.begin(), expected.end()));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.root()), {}), 1);
+}
+
+// Nothing is left beside the output when the write fails, and what was there stays.
+TEST(WritePngFile, FailureLeavesNothingBehind) {
+  const struct {
+    const char* name;
+    bool existingDirectory;  // the output path is a directory: the rename fails
+    bool badPicture;         // the encoding fails
+    const char* path;
+  } kCases[] = {
+      {"no such directory", false, false, "missing/out.png"},
+      {"a directory is in the way", true, false, "out.png"},
+      {"the picture does not encode", false, true, "out.png"},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.name);
+    testing::TempDir dir;
+    if (c.existingDirectory) std::filesystem::create_directory(dir.root() / c.path);
+    Picture picture = Grey(16, 16);
+    if (c.badPicture) picture.rgb.pop_back();
+    std::string error;
+    EXPECT_FALSE(WritePngFile(picture, (dir.root() / c.path).string(), error));
+    EXPECT_FALSE(error.empty());
+    const auto entries = std::distance(std::filesystem::directory_iterator(dir.root()), {});
+    EXPECT_EQ(entries, c.existingDirectory ? 1 : 0);
+  }
 }
 
 }  // namespace

@@ -278,5 +278,42 @@ TEST(RenderScene, SidesNotPositiveAreRefused) {
   EXPECT_FALSE(error.empty());
 }
 
+constexpr struct {
+  const char* name;
+  const char* text;
+  bool ok;
+  int32_t width, height;
+} kSizeCases[] = {
+    {"the default", "800x600", true, 800, 600},
+    {"smallest sides", "16x16", true, 16, 16},
+    {"largest sides", "8192x8192", true, 8192, 8192},
+    {"width one below the least", "15x600", false, 0, 0},
+    {"height one below the least", "800x15", false, 0, 0},
+    {"width one above the most", "8193x600", false, 0, 0},
+    {"height one above the most", "800x8193", false, 0, 0},
+    {"far too many digits", "99999999999999999999x600", false, 0, 0},
+    {"capital X", "800X600", false, 0, 0},
+    {"no height", "800x", false, 0, 0},
+    {"no width", "x600", false, 0, 0},
+    {"one number", "800", false, 0, 0},
+    {"empty", "", false, 0, 0},
+    {"a sign", "+800x600", false, 0, 0},
+    {"a space", "800 x600", false, 0, 0},
+    {"trailing text", "800x600px", false, 0, 0},
+    {"a fraction", "800.5x600", false, 0, 0},
+    {"three sides", "800x600x2", false, 0, 0},
+};
+
+TEST(ParsePictureSize, MatchesTable) {
+  for (const auto& c : kSizeCases) {
+    SCOPED_TRACE(c.name);
+    int32_t width = 0;
+    int32_t height = 0;
+    EXPECT_EQ(ParsePictureSize(c.text, width, height), c.ok);
+    EXPECT_EQ(width, c.width);
+    EXPECT_EQ(height, c.height);
+  }
+}
+
 }  // namespace
 }  // namespace sceneio
