@@ -12,7 +12,7 @@ build=${FUZZ_BUILD:-build-fuzz}/fuzz
 targets=("$@")
 if ((${#targets[@]} == 0)); then
   targets=(token_reader_fuzz token_reader_differential_fuzz parse_lights_fuzz parse_camera_fuzz
-           parse_materials_fuzz parse_objects_fuzz load_fuzz)
+           parse_materials_fuzz parse_objects_fuzz load_fuzz render_fuzz)
 fi
 
 work=$(mktemp -d)
