@@ -159,8 +159,13 @@ export async function renderGlb({ glb, width, height, out, mask, timeoutSeconds 
       }
     });
     page.on('pageerror', (error) => pageLog.push(`page error: ${error.message}`));
-    page.on('requestfailed', (request) =>
-      pageLog.push(`request failed: ${request.url()} (${request.failure()?.errorText})`));
+    page.on('requestfailed', (request) => {
+      const reason = request.failure()?.errorText;
+      // Chromium reports a body that was read as a stream and then let go as aborted, after a
+      // good response; only a request that got no answer is worth a line.
+      if (reason === 'net::ERR_ABORTED' && request.response()?.ok()) return;
+      pageLog.push(`request failed: ${request.url()} (${reason})`);
+    });
     page.on('response', (response) => {
       if (response.status() >= 400) pageLog.push(`HTTP ${response.status()}: ${response.url()}`);
     });
