@@ -138,6 +138,30 @@ TEST(TokenReaderComposite, RunToATokenCountsOnlyWholeTokens) {
   }
 }
 
+// The run is counted over many 64-byte blocks in a row: a token that crosses from one block into
+// the next is one token, one longer than a block is one token, and a ">" that a token carries
+// over into the block after it is still no whole ">".
+TEST(TokenReaderComposite, RunOverManyBlocksCountsTokensAcrossTheirEdges) {
+  std::string words;
+  for (int i = 0; i < 100; ++i) words += "yy ";  // 300 bytes: a token across every edge
+  const std::string longToken(150, 'w');
+  for (const std::string& text :
+       {words + "> " + words, words + longToken + " " + words + ">",
+        std::string(200, ' ') + longToken + "\n" + words + ">)",
+        std::string(63, 'q') + "> " + words + "> " + words, words + "q" + ">" + words + "> end",
+        std::string(191, ' ') + "x> " + words + ">", words + std::string(300, '\n') + ">",
+        "a" + std::string(62, ' ') + "q> " + words + ">",
+        words + std::string(19, ' ') + "q>" + words}) {
+    SCOPED_TRACE(text.substr(0, 40));
+    for (int stop = 0; stop < 2; ++stop) {
+      Pair pair(text);
+      Step(pair, 1, stop);
+      Step(pair, 0, 2);
+      Step(pair, 1, stop);
+    }
+  }
+}
+
 // Random texts of tokens, numbers and whitespace of every kind, random steps: the two readers
 // must never part.
 TEST(TokenReaderComposite, RandomStepsMatchPlainReads) {
