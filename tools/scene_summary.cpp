@@ -92,7 +92,6 @@ std::string NotReadReason(const FileBuffer& file, const char* kind) {
 }
 
 void AppendFiles(std::string& out, const Scene& scene, int32_t result) {
-  std::string stop;
   Table table({false, false, true, false});
   table.Add({"file", "path", "size", ""});
   for (const FileRow& row : kFiles) {
@@ -102,7 +101,6 @@ void AppendFiles(std::string& out, const Scene& scene, int32_t result) {
     } else if (file->data == nullptr) {
       table.Add({row.kind, file->path.empty() ? "-" : Printable(file->path), "-",
                  "not read: the load stopped here"});
-      if (stop.empty()) stop = NotReadReason(*file, row.kind);
     } else {
       table.Add({row.kind, Printable(file->path), std::to_string(file->size) + " bytes", ""});
     }
@@ -110,11 +108,8 @@ void AppendFiles(std::string& out, const Scene& scene, int32_t result) {
   out.append("load result: ").append(std::to_string(result));
   if (result == 0) {
     out.append(" (all five files read)\n");
-  } else if (!stop.empty()) {
-    out.append(" (").append(stop).append(")\n");
   } else {
-    // Every buffer that exists holds data: memory ran out.
-    out.append(" (the load failed after reading its files)\n");
+    out.append(" (").append(LoadStopReason(scene)).append(")\n");
   }
   out.push_back('\n');
   table.AppendTo(out, "");
@@ -155,6 +150,15 @@ void AppendBodies(std::string& out, const CountedArray<Body>& bodies) {
 }
 
 }  // namespace
+
+std::string LoadStopReason(const Scene& scene) {
+  for (const FileRow& row : kFiles) {
+    const FileBuffer* file = (scene.*row.file).get();
+    if (file != nullptr && file->data == nullptr) return NotReadReason(*file, row.kind);
+  }
+  // Every buffer that exists holds data: memory ran out.
+  return "the load failed after reading its files";
+}
 
 std::string SceneSummary(const Scene& scene, int32_t result) {
   std::string out;

@@ -1,0 +1,658 @@
+// The glTF writer: lays out one binary buffer, describes it in JSON, and streams the scene's
+// arrays into it in fixed-size chunks, all into files that are renamed into place at the end.
+#include "export/gltf_writer.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cctype>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <new>
+#include <nlohmann/json.hpp>
+#include <set>
+#include <string_view>
+#include <vector>
+
+namespace sceneio {
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+static_assert(sizeof(Vector3) == 12 && sizeof(Vector2) == 8,
+              "vertex arrays are written to the buffer as they lie in memory");
+
+constexpr size_t kChunkBytes = size_t{1} << 20;
+constexpr int kArrayBuffer = 34962;
+constexpr int kElementArrayBuffer = 34963;
+constexpr int kUnsignedShort = 5123;
+constexpr int kUnsignedInt = 5125;
+constexpr int kFloat = 5126;
+constexpr int kModePoints = 0;
+constexpr int kModeTriangles = 4;
+// 65535 is the restart value of 16-bit indices, which glTF forbids in an index accessor.
+constexpr size_t kMaxShortIndexedVertices = 65535;
+constexpr uint64_t kGlbLimit = uint64_t{0xFFFFFFFF};
+
+uint64_t Align4(uint64_t n) {
+  return (n + 3) & ~uint64_t{3};
+}
+
+std::string ErrnoText(int error) {
+  return std::strerror(error);
+}
+
+// A file written beside its final path under a name of its own, removed unless committed.
+class PendingFile {
+ public:
+  explicit PendingFile(std::filesystem::path finalPath) : final_(std::move(finalPath)) {}
+  ~PendingFile() { Discard(); }
+  PendingFile(const PendingFile&) = delete;
+  PendingFile& operator=(const PendingFile&) = delete;
+
+  bool Open(std::string& error) {
+    static std::atomic<unsigned> serial{0};
+    const std::filesystem::path folder = final_.parent_path();
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      const std::string name = "." + final_.filename().string() + ".tmp" +
+                               std::to_string(getpid()) + "-" + std::to_string(serial++);
+      temp_ = folder.empty() ? std::filesystem::path(name) : folder / name;
+      // 0666 under the umask, as the file would get if written in place.
+      fd_ = open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+      if (fd_ >= 0) return true;
+      if (errno != EEXIST) break;
+    }
+    error = "cannot write beside " + final_.string() + ": " + ErrnoText(errno);
+    temp_.clear();
+    return false;
+  }
+
+  int fd() const { return fd_; }
+  const std::filesystem::path& finalPath() const { return final_; }
+
+  bool Close(std::string& error) {
+    const int fd = fd_;
+    fd_ = -1;
+    if (fd >= 0 && close(fd) != 0) {
+      error = "cannot write " + final_.string() + ": " + ErrnoText(errno);
+      return false;
+    }
+    return true;
+  }
+
+  bool Commit(std::string& error) {
+    if (std::rename(temp_.c_str(), final_.c_str()) != 0) {
+      error = "cannot put " + final_.string() + " in place: " + ErrnoText(errno);
+      return false;
+    }
+    temp_.clear();
+    return true;
+  }
+
+  void Discard() {
+    if (fd_ >= 0) close(fd_);
+    fd_ = -1;
+    if (!temp_.empty()) unlink(temp_.c_str());
+    temp_.clear();
+  }
+
+ private:
+  std::filesystem::path final_;
+  std::filesystem::path temp_;
+  int fd_ = -1;
+};
+
+// Buffered writes to one descriptor. Large blocks bypass the buffer; small values are gathered
+// into it, so no element ever needs a container of its own.
+class Sink {
+ public:
+  explicit Sink(int fd) : fd_(fd), buffer_(new char[kChunkBytes]) {}
+
+  // Room for `bytes` (at most kChunkBytes) at the end of the buffer, to be filled at once.
+  char* Reserve(size_t bytes) {
+    if (used_ + bytes > kChunkBytes) Flush();
+    char* at = buffer_.get() + used_;
+    used_ += bytes;
+    return at;
+  }
+
+  void Append(const void* data, size_t bytes) {
+    if (bytes >= kChunkBytes / 2) {
+      Flush();
+      WriteOut(static_cast<const char*>(data), bytes);
+      return;
+    }
+    std::memcpy(Reserve(bytes), data, bytes);
+  }
+
+  void Zeros(size_t bytes) { std::memset(Reserve(bytes), 0, bytes); }
+
+  bool Flush() {
+    WriteOut(buffer_.get(), used_);
+    used_ = 0;
+    return error_ == 0;
+  }
+
+  int error() const { return error_; }
+  uint64_t written() const { return written_ + used_; }
+
+ private:
+  void WriteOut(const char* data, size_t bytes) {
+    while (bytes > 0 && error_ == 0) {
+      const ssize_t put = write(fd_, data, bytes);
+      if (put < 0 && errno == EINTR) continue;
+      if (put <= 0) {
+        error_ = put < 0 ? errno : EIO;
+        return;
+      }
+      data += put;
+      bytes -= static_cast<size_t>(put);
+      written_ += static_cast<uint64_t>(put);
+    }
+  }
+
+  int fd_;
+  std::unique_ptr<char[]> buffer_;
+  size_t used_ = 0;
+  uint64_t written_ = 0;
+  int error_ = 0;
+};
+
+// Fills `count` elements of `bytesEach` bytes, a chunk at a time: fill(first, count, out).
+template <typename Fill>
+void Gather(Sink& sink, size_t count, size_t bytesEach, Fill fill) {
+  const size_t perChunk = kChunkBytes / bytesEach;
+  for (size_t first = 0; first < count; first += perChunk) {
+    const size_t n = std::min(perChunk, count - first);
+    fill(first, n, sink.Reserve(n * bytesEach));
+  }
+}
+
+// One stretch of the binary buffer and what fills it.
+struct Piece {
+  enum class What : uint8_t {
+    kPositions,
+    kPoints,
+    kNormals,
+    kUvs,
+    kShortIndices,
+    kIndices,
+    kImage
+  };
+  What what;
+  size_t source;  // mesh or image index
+  uint64_t offset = 0;
+  uint64_t length = 0;
+};
+
+struct Image {
+  std::string path;  // checked by PrepareExport
+  std::string mime;
+  uint64_t size = 0;
+  std::filesystem::path copy;  // .gltf: where the copy goes
+};
+
+int OpenImage(const Image& image, std::string& error) {
+  const int fd = open(image.path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  struct stat info {};
+  if (fd >= 0 && fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
+    if (static_cast<uint64_t>(info.st_size) == image.size) return fd;
+  }
+  error = "texture " + image.path + " changed or vanished while the scene was written";
+  if (fd >= 0) close(fd);
+  return -1;
+}
+
+bool CopyImage(const Image& image, Sink& sink, std::string& error) {
+  const int fd = OpenImage(image, error);
+  if (fd < 0) return false;
+  uint64_t left = image.size;
+  while (left > 0) {
+    const size_t want = static_cast<size_t>(std::min<uint64_t>(left, kChunkBytes));
+    char* at = sink.Reserve(want);
+    for (size_t filled = 0; filled < want;) {
+      const ssize_t got = read(fd, at + filled, want - filled);
+      if (got < 0 && errno == EINTR) continue;
+      if (got <= 0) {
+        close(fd);
+        error = "texture " + image.path + " could not be read whole";
+        return false;
+      }
+      filled += static_cast<size_t>(got);
+    }
+    left -= want;
+  }
+  close(fd);
+  return true;
+}
+
+Json Array3(float a, float b, float c) {
+  return Json::array({a, b, c});
+}
+Json Array3(const Vector3& v) {
+  return Array3(v.x, v.y, v.z);
+}
+Json Array3(const Color3& c) {
+  return Array3(c.r, c.g, c.b);
+}
+Json Array4(const std::array<float, 4>& v) {
+  return Json::array({v[0], v[1], v[2], v[3]});
+}
+
+// Percent-escapes every byte but the unreserved ones, so any file name is a relative URI.
+std::string UriOf(const std::string& name) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string uri;
+  for (const char ch : name) {
+    const auto byte = static_cast<unsigned char>(ch);
+    if (std::isalnum(byte) || ch == '-' || ch == '.' || ch == '_' || ch == '~') {
+      uri.push_back(ch);
+    } else {
+      uri.append({'%', kHex[byte >> 4], kHex[byte & 0xF]});
+    }
+  }
+  return uri;
+}
+
+class Writer {
+ public:
+  Writer(const ExportScene& model, const std::filesystem::path& output, GltfContainer container)
+      : model_(model), output_(output), glb_(container == GltfContainer::kGlb) {}
+
+  bool Write(ExportResult& result) {
+    std::string error;
+    if (!Plan(error) || !WriteFiles(error)) {
+      result.status = ExportStatus::kWriteFailed;
+      result.error = error;
+      return false;
+    }
+    result.notes.insert(result.notes.end(), notes_.begin(), notes_.end());
+    return true;
+  }
+
+ private:
+  size_t AddView(Piece::What what, size_t source, uint64_t length, int target) {
+    Piece piece{what, source, binLength_, length};
+    binLength_ = Align4(binLength_ + length);
+    pieces_.push_back(piece);
+    Json view = {{"buffer", 0}, {"byteOffset", piece.offset}, {"byteLength", length}};
+    if (target != 0) view["target"] = target;
+    doc_["bufferViews"].push_back(std::move(view));
+    return doc_["bufferViews"].size() - 1;
+  }
+
+  size_t AddAccessor(size_t view, int componentType, size_t count, const char* type) {
+    doc_["accessors"].push_back(
+        {{"bufferView", view}, {"componentType", componentType}, {"count", count}, {"type", type}});
+    return doc_["accessors"].size() - 1;
+  }
+
+  size_t AddPositions(const ExportMesh& mesh, size_t m, size_t count, Piece::What what) {
+    const size_t view = AddView(what, m, uint64_t{count} * 12, kArrayBuffer);
+    const size_t accessor = AddAccessor(view, kFloat, count, "VEC3");
+    doc_["accessors"][accessor]["min"] = Array3(mesh.min);
+    doc_["accessors"][accessor]["max"] = Array3(mesh.max);
+    return accessor;
+  }
+
+  Json Primitive(const ExportMesh& mesh, size_t m) {
+    Json primitive;
+    if (mesh.kind == ExportMesh::Kind::kPoints) {
+      const auto count = static_cast<size_t>(mesh.body->vertices.count);
+      primitive["attributes"]["POSITION"] = AddPositions(mesh, m, count, Piece::What::kPoints);
+      primitive["mode"] = kModePoints;
+      return primitive;
+    }
+    const size_t count = mesh.vertices.size();
+    primitive["attributes"]["POSITION"] = AddPositions(mesh, m, count, Piece::What::kPositions);
+    if (mesh.hasNormals) {
+      const size_t view = AddView(Piece::What::kNormals, m, uint64_t{count} * 12, kArrayBuffer);
+      primitive["attributes"]["NORMAL"] = AddAccessor(view, kFloat, count, "VEC3");
+    }
+    if (mesh.hasUvs) {
+      const size_t view = AddView(Piece::What::kUvs, m, uint64_t{count} * 8, kArrayBuffer);
+      primitive["attributes"]["TEXCOORD_0"] = AddAccessor(view, kFloat, count, "VEC2");
+    }
+    const bool shortIndices = count <= kMaxShortIndexedVertices;
+    const size_t view =
+        AddView(shortIndices ? Piece::What::kShortIndices : Piece::What::kIndices, m,
+                uint64_t{mesh.indices.size()} * (shortIndices ? 2 : 4), kElementArrayBuffer);
+    primitive["indices"] = AddAccessor(view, shortIndices ? kUnsignedShort : kUnsignedInt,
+                                       mesh.indices.size(), "SCALAR");
+    primitive["mode"] = kModeTriangles;
+    if (mesh.material >= 0) primitive["material"] = MaterialFor(mesh);
+    return primitive;
+  }
+
+  // A textured material on a primitive without texture coordinates would be invalid glTF:
+  // such a primitive gets a copy of the material without the texture.
+  size_t MaterialFor(const ExportMesh& mesh) {
+    const auto m = static_cast<size_t>(mesh.material);
+    if (mesh.hasUvs || textureOf_[m] < 0) return m;
+    auto [at, added] = untextured_.try_emplace(m, 0);
+    if (added) {
+      Json copy = MaterialJson(model_.materials[m], -1);
+      copy["name"] = model_.materials[m].name + " (untextured)";
+      doc_["materials"].push_back(std::move(copy));
+      at->second = doc_["materials"].size() - 1;
+      notes_.push_back("material \"" + model_.materials[m].name +
+                       "\" is also written without its texture, for bodies without uvs");
+    }
+    return at->second;
+  }
+
+  Json MaterialJson(const ExportMaterial& material, int32_t texture) {
+    Json pbr = {{"baseColorFactor", Array4(material.baseColor)},
+                {"metallicFactor", 0},
+                {"roughnessFactor", material.roughness}};
+    if (texture >= 0) pbr["baseColorTexture"] = {{"index", texture}};
+    Json json = {{"name", material.name}, {"pbrMetallicRoughness", std::move(pbr)}};
+    json["emissiveFactor"] = Array3(material.emissive);
+    json["alphaMode"] = material.blend ? "BLEND" : "OPAQUE";
+    if (material.specular) {
+      json["extensions"]["KHR_materials_specular"]["specularColorFactor"] =
+          Array3(*material.specular);
+      usesSpecular_ = true;
+    }
+    return json;
+  }
+
+  bool PlanImages(std::string& error) {
+    std::map<std::string, int32_t> imageOf;  // path -> image, so a shared file goes in once
+    std::set<std::string> copyNames;
+    const std::string stem = output_.stem().string();
+    for (const ExportMaterial& material : model_.materials) {
+      int32_t texture = -1;
+      if (!material.texturePath.empty()) {
+        auto [at, added] = imageOf.try_emplace(material.texturePath, 0);
+        if (added) {
+          Image image;
+          image.path = material.texturePath;
+          image.mime = material.textureMime;
+          struct stat info {};
+          if (stat(image.path.c_str(), &info) != 0) {
+            error = "texture " + image.path + " vanished: " + ErrnoText(errno);
+            return false;
+          }
+          image.size = static_cast<uint64_t>(info.st_size);
+          Json json = {{"name", material.textureName}};
+          if (glb_) {
+            json["bufferView"] = AddView(Piece::What::kImage, images_.size(), image.size, 0);
+            json["mimeType"] = image.mime;
+          } else {
+            image.copy = output_.parent_path() / CopyName(stem, image, copyNames);
+            json["uri"] = UriOf(image.copy.filename().string());
+          }
+          doc_["images"].push_back(std::move(json));
+          doc_["textures"].push_back({{"source", images_.size()}});
+          at->second = static_cast<int32_t>(images_.size());
+          images_.push_back(std::move(image));
+        }
+        texture = at->second;
+      }
+      textureOf_.push_back(texture);
+      doc_["materials"].push_back(MaterialJson(material, texture));
+    }
+    return true;
+  }
+
+  // OUTPUT's stem, then the texture's own file name, made unique among this output's copies.
+  static std::string CopyName(const std::string& stem, const Image& image,
+                              std::set<std::string>& taken) {
+    const std::string base = std::filesystem::path(image.path).filename().string();
+    std::string name = stem + "_" + base;
+    for (int k = 2; !taken.insert(name).second; ++k) {
+      name = stem + "_" + std::to_string(k) + "_" + base;
+    }
+    return name;
+  }
+
+  bool Plan(std::string& error) {
+    doc_["asset"] = {{"version", "2.0"}, {"generator", "scene-convert " SCENEIO_VERSION}};
+    doc_["scene"] = 0;
+    if (!PlanImages(error)) return false;
+    Json nodes = Json::array();
+    for (size_t m = 0; m < model_.meshes.size(); ++m) {
+      const ExportMesh& mesh = model_.meshes[m];
+      Json node = {{"name", mesh.name}};
+      if (mesh.kind != ExportMesh::Kind::kEmpty) {
+        node["mesh"] = doc_["meshes"].size();
+        // Built first: it adds views and accessors to doc_, which would move doc_["meshes"].
+        Json primitive = Primitive(mesh, m);
+        doc_["meshes"].push_back(
+            {{"name", mesh.name}, {"primitives", Json::array({std::move(primitive)})}});
+      }
+      nodes.push_back(std::move(node));
+    }
+    for (size_t l = 0; l < model_.lights.size(); ++l) {
+      const ExportLight& light = model_.lights[l];
+      doc_["extensions"]["KHR_lights_punctual"]["lights"].push_back(
+          {{"name", light.name},
+           {"type", "directional"},
+           {"color", Array3(light.color)},
+           {"intensity", light.intensity}});
+      nodes.push_back({{"name", light.name},
+                       {"rotation", Array4(light.placement.rotation)},
+                       {"extensions", {{"KHR_lights_punctual", {{"light", l}}}}}});
+    }
+    if (model_.camera) {
+      const ExportCamera& camera = *model_.camera;
+      doc_["cameras"].push_back(
+          {{"name", camera.name},
+           {"type", "perspective"},
+           {"perspective",
+            {{"yfov", camera.yfov}, {"znear", camera.znear}, {"zfar", camera.zfar}}}});
+      nodes.push_back({{"name", camera.name},
+                       {"camera", 0},
+                       {"translation", Array3(camera.placement.translation)},
+                       {"rotation", Array4(camera.placement.rotation)}});
+    }
+    Json sceneNodes = Json::array();
+    for (size_t n = 0; n < nodes.size(); ++n) sceneNodes.push_back(n);
+    doc_["scenes"] = Json::array({{{"nodes", std::move(sceneNodes)}}});
+    if (!nodes.empty()) doc_["nodes"] = std::move(nodes);
+
+    Json used = Json::array();
+    if (!model_.lights.empty()) used.push_back("KHR_lights_punctual");
+    if (usesSpecular_) used.push_back("KHR_materials_specular");
+    if (!used.empty()) doc_["extensionsUsed"] = std::move(used);
+
+    if (binLength_ > 0) {
+      Json buffer = {{"byteLength", binLength_}};
+      if (!glb_) {
+        binPath_ = output_.parent_path() / (output_.stem().string() + ".bin");
+        buffer["uri"] = UriOf(binPath_.filename().string());
+      }
+      doc_["buffers"] = Json::array({std::move(buffer)});
+    }
+    json_ = doc_.dump();
+    if (glb_ && 12 + 8 + Align4(json_.size()) + (binLength_ > 0 ? 8 + binLength_ : 0) > kGlbLimit) {
+      error = output_.string() + ": the scene is too large for one .glb (4 GiB); write .gltf";
+      return false;
+    }
+    return true;
+  }
+
+  bool WritePieces(Sink& sink, std::string& error) {
+    for (const Piece& piece : pieces_) {
+      const uint64_t start = sink.written();
+      if (!WritePiece(piece, sink, error)) return false;
+      sink.Zeros(static_cast<size_t>(Align4(piece.length) - piece.length));
+      if (sink.error() != 0) break;
+      if (sink.written() - start != Align4(piece.length)) {
+        error = "internal error: a buffer view came out the wrong size";
+        return false;
+      }
+    }
+    return true;
+  }
+
+  bool WritePiece(const Piece& piece, Sink& sink, std::string& error) {
+    if (piece.what == Piece::What::kImage) return CopyImage(images_[piece.source], sink, error);
+    const ExportMesh& mesh = model_.meshes[piece.source];
+    const Body& body = *mesh.body;
+    const WeldedVertex* welded = mesh.vertices.data();
+    switch (piece.what) {
+      case Piece::What::kPoints:
+        sink.Append(body.vertices.items.get(), static_cast<size_t>(piece.length));
+        break;
+      case Piece::What::kPositions:
+        Gather(sink, mesh.vertices.size(), 12, [&](size_t first, size_t n, char* out) {
+          for (size_t i = 0; i < n; ++i, out += 12) {
+            std::memcpy(out, &body.vertices.items[welded[first + i].position], 12);
+          }
+        });
+        break;
+      case Piece::What::kNormals:
+        Gather(sink, mesh.vertices.size(), 12, [&](size_t first, size_t n, char* out) {
+          for (size_t i = 0; i < n; ++i, out += 12) {
+            const Vector3& v = body.normals.items[welded[first + i].normal];
+            // In double: a finite normal's squared length may overflow a float.
+            const double x = v.x, y = v.y, z = v.z;
+            const double length = std::sqrt(x * x + y * y + z * z);
+            const float unit[3] = {static_cast<float>(x / length), static_cast<float>(y / length),
+                                   static_cast<float>(z / length)};
+            std::memcpy(out, unit, 12);
+          }
+        });
+        break;
+      case Piece::What::kUvs:
+        Gather(sink, mesh.vertices.size(), 8, [&](size_t first, size_t n, char* out) {
+          for (size_t i = 0; i < n; ++i, out += 8) {
+            std::memcpy(out, &body.uvs.items[welded[first + i].uv], 8);
+          }
+        });
+        break;
+      case Piece::What::kShortIndices:
+        Gather(sink, mesh.indices.size(), 2, [&](size_t first, size_t n, char* out) {
+          for (size_t i = 0; i < n; ++i, out += 2) {
+            const auto index = static_cast<uint16_t>(mesh.indices[first + i]);
+            std::memcpy(out, &index, 2);
+          }
+        });
+        break;
+      case Piece::What::kIndices:
+        sink.Append(mesh.indices.data(), static_cast<size_t>(piece.length));
+        break;
+      case Piece::What::kImage:
+        break;
+    }
+    return true;
+  }
+
+  static uint32_t Le32(uint64_t n) { return static_cast<uint32_t>(n); }
+
+  bool Finish(PendingFile& file, Sink& sink, std::string& error) {
+    if (!sink.Flush()) {
+      error = "cannot write " + file.finalPath().string() + ": " + ErrnoText(sink.error());
+      return false;
+    }
+    return file.Close(error);
+  }
+
+  bool WriteGlb(std::string& error) {
+    PendingFile file(output_);
+    if (!file.Open(error)) return false;
+    Sink sink(file.fd());
+    const uint64_t jsonChunk = Align4(json_.size());
+    const uint64_t total = 12 + 8 + jsonChunk + (binLength_ > 0 ? 8 + binLength_ : 0);
+    const uint32_t header[5] = {0x46546C67, 2, Le32(total), Le32(jsonChunk), 0x4E4F534A};
+    sink.Append(header, sizeof header);
+    sink.Append(json_.data(), json_.size());
+    std::memset(sink.Reserve(jsonChunk - json_.size()), ' ', jsonChunk - json_.size());
+    if (binLength_ > 0) {
+      const uint32_t binHeader[2] = {Le32(binLength_), 0x004E4942};
+      sink.Append(binHeader, sizeof binHeader);
+      if (!WritePieces(sink, error)) return false;
+    }
+    if (!Finish(file, sink, error)) return false;
+    return file.Commit(error);
+  }
+
+  bool WriteSeparate(std::string& error) {
+    std::vector<std::unique_ptr<PendingFile>> files;  // committed in this order, main file last
+    if (binLength_ > 0) {
+      files.push_back(std::make_unique<PendingFile>(binPath_));
+      if (!files.back()->Open(error)) return false;
+      Sink sink(files.back()->fd());
+      if (!WritePieces(sink, error) || !Finish(*files.back(), sink, error)) return false;
+    }
+    for (const Image& image : images_) {
+      files.push_back(std::make_unique<PendingFile>(image.copy));
+      if (!files.back()->Open(error)) return false;
+      Sink sink(files.back()->fd());
+      if (!CopyImage(image, sink, error) || !Finish(*files.back(), sink, error)) return false;
+    }
+    files.push_back(std::make_unique<PendingFile>(output_));
+    if (!files.back()->Open(error)) return false;
+    Sink sink(files.back()->fd());
+    sink.Append(json_.data(), json_.size());
+    if (!Finish(*files.back(), sink, error)) return false;
+    for (const auto& file : files) {
+      if (!file->Commit(error)) return false;
+    }
+    return true;
+  }
+
+  bool WriteFiles(std::string& error) { return glb_ ? WriteGlb(error) : WriteSeparate(error); }
+
+  const ExportScene& model_;
+  std::filesystem::path output_;
+  bool glb_;
+  Json doc_;
+  std::string json_;
+  std::vector<Piece> pieces_;
+  uint64_t binLength_ = 0;
+  std::vector<Image> images_;
+  std::vector<int32_t> textureOf_;       // per material: its texture, or -1
+  std::map<size_t, size_t> untextured_;  // material -> its copy without the texture
+  std::filesystem::path binPath_;
+  bool usesSpecular_ = false;
+  std::vector<std::string> notes_;
+};
+
+}  // namespace
+
+GltfContainer GltfContainerOf(const std::string& outputPath) {
+  const std::string_view path = outputPath;
+  const auto endsWith = [&](std::string_view tail) {
+    return path.size() > tail.size() && path.substr(path.size() - tail.size()) == tail &&
+           path[path.size() - tail.size() - 1] != '/';
+  };
+  if (endsWith(".gltf")) return GltfContainer::kGltf;
+  if (endsWith(".glb")) return GltfContainer::kGlb;
+  return GltfContainer::kNone;
+}
+
+ExportResult WriteGltf(const Scene& scene, const ExportOptions& options,
+                       const std::string& outputPath) {
+  ExportResult result;
+  try {
+    const GltfContainer container = GltfContainerOf(outputPath);
+    if (container == GltfContainer::kNone) {
+      result.status = ExportStatus::kBadOptions;
+      result.error = "the output " + outputPath + " must end in .gltf or .glb";
+      return result;
+    }
+    ExportScene model;
+    if (!PrepareExport(scene, options, model, result)) return result;
+    Writer writer(model, outputPath, container);
+    writer.Write(result);
+  } catch (const std::bad_alloc&) {
+    result.status = ExportStatus::kWriteFailed;
+    result.error = "out of memory while writing " + outputPath;
+  } catch (const std::exception& e) {
+    result.status = ExportStatus::kWriteFailed;
+    result.error = "cannot write " + outputPath + ": " + e.what();
+  }
+  return result;
+}
+
+}  // namespace sceneio

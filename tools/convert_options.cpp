@@ -1,0 +1,173 @@
+// Parses scene-convert's arguments with CLI11 and turns the option words into ExportOptions.
+#include "convert_options.h"
+
+#include <CLI/CLI.hpp>
+#include <algorithm>
+#include <string_view>
+#include <vector>
+
+namespace sceneio {
+namespace {
+
+struct OutputEnding {
+  std::string_view ending;
+  OutputKind kind;
+};
+
+constexpr OutputEnding kOutputEndings[] = {
+    {".gltf", OutputKind::kGltf},
+    {".glb", OutputKind::kGlb},
+};
+
+struct RoleWord {
+  std::string_view word;
+  TripleRole role;
+};
+
+constexpr RoleWord kRoleWords[] = {
+    {"position", TripleRole::kPosition},
+    {"normal", TripleRole::kNormal},
+    {"uv", TripleRole::kUv},
+    {"none", TripleRole::kNone},
+};
+
+std::string EndingsText() {
+  std::string text;
+  for (const OutputEnding& row : kOutputEndings) {
+    if (!text.empty()) text += &row == std::end(kOutputEndings) - 1 ? " or " : ", ";
+    text += row.ending;
+  }
+  return text;
+}
+
+// "position,normal,uv" -> three roles; an empty string when it reads, else what is wrong.
+std::string ParseFaces(const std::string& text, std::array<TripleRole, 3>& roles) {
+  const std::string wrong = "--faces " + text + ": ";
+  std::vector<std::string_view> words;
+  std::string_view rest = text;
+  while (true) {
+    const size_t comma = rest.find(',');
+    words.push_back(rest.substr(0, comma));
+    if (comma == std::string_view::npos) break;
+    rest.remove_prefix(comma + 1);
+  }
+  if (words.size() != 3) return wrong + "three words are needed, one per triple";
+  int seen[4] = {0, 0, 0, 0};
+  for (size_t t = 0; t < 3; ++t) {
+    const auto row = std::find_if(std::begin(kRoleWords), std::end(kRoleWords),
+                                  [&](const RoleWord& r) { return r.word == words[t]; });
+    if (row == std::end(kRoleWords)) {
+      return wrong + "\"" + std::string(words[t]) + "\" is not one of position, normal, uv, none";
+    }
+    roles[t] = row->role;
+    ++seen[static_cast<int>(row->role)];
+  }
+  if (seen[0] != 1) return wrong + "position must appear exactly once";
+  if (seen[1] > 1 || seen[2] > 1) return wrong + "normal and uv may appear at most once each";
+  return {};
+}
+
+class ConvertApp {
+ public:
+  explicit ConvertApp(ConvertCommandLine& parsed) : parsed_(parsed) {
+    app_.footer(
+        "GROUP is read as scene-inspect reads it: / and \\ both separate directories. OUTPUT\n"
+        "ends in " +
+        EndingsText() +
+        "; a .gltf gets its .bin and textures beside it.\n\n"
+        "Exit status: 0 when OUTPUT was written, 1 when the load failed or the scene cannot be\n"
+        "converted, 2 for a usage error. Nothing is left at OUTPUT unless it was written.");
+    app_.add_option("--faces", faces_,
+                    "which array each of a face's three triples indexes: three of position, "
+                    "normal, uv, none (default position,normal,uv)")
+        ->type_name("ORDER");
+    app_.add_option("--index-base", indexBase_,
+                    "the index in the file of each array's first element (default 0)")
+        ->type_name("0|1");
+    app_.add_option("--material", materials_,
+                    "the material of a body's triangles, both named as scene-inspect shows them "
+                    "(repeatable)")
+        ->type_name("BODY=MATERIAL");
+    app_.set_version_flag("--version", std::string(SCENEIO_VERSION), "the program's version");
+    app_.add_option("GROUP", group_, "the scene's group file")->required()->type_name("");
+    app_.add_option("OUTPUT", output_, "the file to write")->required()->type_name("");
+  }
+
+  std::string Help() const { return app_.help(); }
+
+  void Parse(int argc, const char* const* argv) {
+    app_.parse(argc, argv);
+    if (group_.empty()) Fault("the group file path is empty");
+    parsed_.groupPath = group_;
+    std::replace(parsed_.groupPath.begin(), parsed_.groupPath.end(), '/', '\\');
+    if (!OutputKindOf(output_, parsed_.output)) {
+      Fault("OUTPUT must end in " + EndingsText() + ": " + output_);
+    }
+    parsed_.outputPath = output_;
+    const std::string facesError = ParseFaces(faces_, parsed_.options.faces);
+    if (!facesError.empty()) Fault(facesError);
+    if (indexBase_ != "0" && indexBase_ != "1") Fault("--index-base must be 0 or 1: " + indexBase_);
+    parsed_.options.indexBase = indexBase_ == "1" ? 1 : 0;
+    for (const std::string& pair : materials_) {
+      const size_t equals = pair.find('=');
+      if (equals == std::string::npos || equals == 0 || equals + 1 == pair.size()) {
+        Fault("--material " + pair + ": BODY=MATERIAL expected");
+      }
+      parsed_.options.bodyMaterials.emplace_back(pair.substr(0, equals), pair.substr(equals + 1));
+    }
+  }
+
+ private:
+  [[noreturn]] static void Fault(const std::string& message) {
+    throw CLI::ValidationError(message);
+  }
+
+  ConvertCommandLine& parsed_;
+  CLI::App app_{"Writes the scene whose group file is GROUP as glTF 2.0.", "scene-convert"};
+  std::string faces_ = "position,normal,uv";
+  std::string indexBase_ = "0";
+  std::vector<std::string> materials_;
+  std::string group_;
+  std::string output_;
+};
+
+}  // namespace
+
+bool OutputKindOf(const std::string& path, OutputKind& kind) {
+  const std::string_view name = std::string_view(path).substr(path.find_last_of('/') + 1);
+  for (const OutputEnding& row : kOutputEndings) {
+    if (name.size() > row.ending.size() &&
+        name.substr(name.size() - row.ending.size()) == row.ending) {
+      kind = row.kind;
+      return true;
+    }
+  }
+  return false;
+}
+
+ConvertCommandLine ParseConvertCommandLine(int argc, const char* const* argv) {
+  ConvertCommandLine parsed;
+  ConvertApp app(parsed);
+  try {
+    app.Parse(argc, argv);
+  } catch (const CLI::CallForHelp&) {
+    parsed.action = ConvertAction::kHelp;
+  } catch (const CLI::CallForVersion&) {
+    parsed.action = ConvertAction::kVersion;
+  } catch (const CLI::ParseError& error) {
+    parsed.action = ConvertAction::kUsageError;
+    parsed.error = error.what();
+  }
+  return parsed;
+}
+
+std::string ConvertUsage() {
+  ConvertCommandLine unused;
+  return ConvertApp(unused).Help();
+}
+
+std::string ConvertVersion() {
+  return "scene-convert " + std::string(SCENEIO_VERSION) + "\n";
+}
+
+}  // namespace sceneio
