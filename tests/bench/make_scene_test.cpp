@@ -186,6 +186,69 @@ TEST(MakeScene, TextMeshHoldsTheSameGeometry) {
   EXPECT_EQ(faceAt, mesh.faces.size());
 }
 
+struct LayoutCase {
+  const char* name;
+  const char* arguments;
+  int32_t base;
+  int position, normal, uv;  // which triple holds each; -1 for none
+  bool normals, uvs;         // sections written
+};
+
+const LayoutCase kLayouts[] = {
+    {"index base 1", "--index-base 1", 1, 0, 1, 2, true, true},
+    {"uv first", "--faces uv,position,normal", 0, 1, 2, 0, true, true},
+    {"normal, uv, position from 1", "--faces normal,uv,position --index-base 1", 1, 2, 0, 1, true,
+     true},
+    {"no normal triple", "--faces position,none,uv", 0, 0, -1, 2, true, true},
+    {"no normals", "--no-normals", 0, 0, 1, 2, false, true},
+    {"no uvs", "--no-uvs", 0, 0, 1, 2, true, false},
+};
+
+const int32_t* TripleOf(const Face& face, int t) {
+  return t == 0 ? face.triple1 : t == 1 ? face.triple2 : face.triple3;
+}
+
+// Each option must move the same indices, not make others: the scene with the default layout
+// and the same seed says where every index belongs.
+TEST(MakeScene, LayoutOptionsMoveTheSameIndices) {
+  const std::string common = " --triangles 600 --bodies 2 --seed 9 --out ";
+  TempDir dir;
+  ASSERT_EQ(
+      RunProgram("python3", dir.root().string(), "'" + kMakeScene + "'" + common + "plain").status,
+      0);
+  Scene plain;
+  ASSERT_EQ(plain.Load((dir.root().string() + "/plain\\dork.grp").c_str()), 0);
+  for (const LayoutCase& c : kLayouts) {
+    SCOPED_TRACE(c.name);
+    const std::string out = std::string("l") + std::to_string(&c - kLayouts);
+    const auto made = RunProgram("python3", dir.root().string(),
+                                 "'" + kMakeScene + "' " + c.arguments + common + out);
+    ASSERT_EQ(made.status, 0) << made.out;
+    Scene scene;
+    ASSERT_EQ(scene.Load((dir.root().string() + "/" + out + "\\dork.grp").c_str()), 0);
+    ASSERT_EQ(scene.objects.count, plain.objects.count);
+    for (int32_t b = 0; b < scene.objects.count; ++b) {
+      const Body& body = scene.objects.items[b];
+      const Body& want = plain.objects.items[b];
+      EXPECT_EQ(body.normals.items != nullptr, c.normals);
+      EXPECT_EQ(body.uvs.items != nullptr, c.uvs);
+      EXPECT_EQ(body.vertices.count, want.vertices.count);
+      ASSERT_EQ(body.faces.count, want.faces.count);
+      for (int32_t f = 0; f < body.faces.count; ++f) {
+        const Face& face = body.faces.items[f];
+        const Face& wanted = want.faces.items[f];
+        for (int k = 0; k < 3; ++k) {
+          ASSERT_EQ(TripleOf(face, c.position)[k], wanted.triple1[k] + c.base) << "face " << f;
+          if (c.normal >= 0) {
+            ASSERT_EQ(TripleOf(face, c.normal)[k], wanted.triple2[k] + c.base);
+          }
+          ASSERT_EQ(TripleOf(face, c.uv)[k], wanted.triple3[k] + c.base) << "face " << f;
+        }
+      }
+    }
+  }
+}
+
 TEST(MakeScene, SizesTheObjectFileByBytes) {
   TempDir dir;
   const auto made = RunProgram("python3", dir.root().string(),
@@ -202,6 +265,10 @@ constexpr struct {
     {"no bodies", "--bodies 0"},
     {"fewer triangles than a body needs", "--triangles 5 --bodies 1"},
     {"both sizes at once", "--bytes 1M --triangles 100"},
+    {"position twice in --faces", "--faces position,position,uv"},
+    {"no position in --faces", "--faces uv,normal,none"},
+    {"an unknown role", "--faces position,normal,colour"},
+    {"index base 2", "--index-base 2"},
 };
 
 TEST(MakeScene, RefusesWhatItCannotWrite) {
