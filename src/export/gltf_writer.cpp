@@ -87,13 +87,38 @@ class PendingFile {
     return true;
   }
 
+  // Renames the file into place. A file it replaces stays reachable under a second name
+  // until Settle, so Restore can put it back when a later file of the same output fails.
   bool Commit(std::string& error) {
+    backup_ = temp_;
+    backup_ += ".old";
+    if (link(final_.c_str(), backup_.c_str()) != 0) backup_.clear();
     if (std::rename(temp_.c_str(), final_.c_str()) != 0) {
       error = "cannot put " + final_.string() + " in place: " + ErrnoText(errno);
+      if (!backup_.empty()) unlink(backup_.c_str());
+      backup_.clear();
       return false;
     }
     temp_.clear();
+    committed_ = true;
     return true;
+  }
+
+  void Restore() {
+    if (!committed_) return;
+    if (backup_.empty()) {
+      unlink(final_.c_str());
+    } else {
+      std::rename(backup_.c_str(), final_.c_str());
+    }
+    backup_.clear();
+    committed_ = false;
+  }
+
+  void Settle() {
+    if (!backup_.empty()) unlink(backup_.c_str());
+    backup_.clear();
+    committed_ = false;
   }
 
   void Discard() {
@@ -101,11 +126,14 @@ class PendingFile {
     fd_ = -1;
     if (!temp_.empty()) unlink(temp_.c_str());
     temp_.clear();
+    Settle();
   }
 
  private:
   std::filesystem::path final_;
   std::filesystem::path temp_;
+  std::filesystem::path backup_;  // the replaced file, while the output is not settled
+  bool committed_ = false;
   int fd_ = -1;
 };
 
@@ -572,8 +600,9 @@ class Writer {
       sink.Append(binHeader, sizeof binHeader);
       if (!WritePieces(sink, error)) return false;
     }
-    if (!Finish(file, sink, error)) return false;
-    return file.Commit(error);
+    if (!Finish(file, sink, error) || !file.Commit(error)) return false;
+    file.Settle();
+    return true;
   }
 
   bool WriteSeparate(std::string& error) {
@@ -595,9 +624,12 @@ class Writer {
     Sink sink(files.back()->fd());
     sink.Append(json_.data(), json_.size());
     if (!Finish(*files.back(), sink, error)) return false;
-    for (const auto& file : files) {
-      if (!file->Commit(error)) return false;
+    for (size_t f = 0; f < files.size(); ++f) {
+      if (files[f]->Commit(error)) continue;
+      while (f-- > 0) files[f]->Restore();
+      return false;
     }
+    for (const auto& file : files) file->Settle();
     return true;
   }
 

@@ -1,0 +1,208 @@
+// scene-convert as a program: exit status, its exact messages, and that nothing is left at
+// OUTPUT (nor an earlier file there changed) unless the conversion succeeded.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "support/buffer_of.h"
+#include "support/gltf_read.h"
+#include "support/run_program.h"
+
+namespace sceneio {
+namespace {
+
+using testing::ReadBytes;
+using testing::RunProgram;
+using testing::TempDir;
+
+struct Edit {
+  const char* file;  // in dork/
+  std::string from;  // replaced once; empty: the file is removed
+  std::string to;
+};
+
+struct ConvertCase {
+  const char* name;
+  std::vector<Edit> edits;
+  std::string args;
+  int status;
+  std::vector<std::string> lines;  // each must appear as a whole line of what it printed
+};
+
+const ConvertCase kCases[] = {
+    {"sample as .glb", {}, "dork/dork.grp out.glb", 0, {}},
+    {"sample as .gltf, backslashes in GROUP", {}, "'dork\\dork.grp' out.gltf", 0, {}},
+    {"normal index out of range",
+     {{"s.gof", "( 3, 3, 3) uv ( 0, 2, 3)", "( 3, 9, 3) uv ( 0, 2, 3)"}},
+     "dork/dork.grp out.glb",
+     1,
+     {"scene-convert: dork\\s.gof: body \"cube\", face 7: normal index 9 is outside the 6 normals "
+      "(second triple; --faces position,normal,uv --index-base 0)"}},
+    {"index base 1 meets index 0",
+     {},
+     "--index-base 1 dork/dork.grp out.glb",
+     1,
+     {"scene-convert: dork\\s.gof: body \"cube\", face 0: position index 0 is outside the 8 "
+      "vertices (first triple; --faces position,normal,uv --index-base 1)"}},
+    {"another triple order",
+     {},
+     "--faces uv,position,normal dork/dork.grp out.gltf",
+     1,
+     {"scene-convert: dork\\s.gof: body \"cube\", face 2: uv index 4 is outside the 4 uvs"
+      " (first triple; --faces uv,position,normal --index-base 0)"}},
+    {"position that loads as infinity",
+     {{"s.gof", "v -1 -1 -1,", "v 1e39 -1 -1,"}},
+     "dork/dork.grp out.gltf",
+     1,
+     {"scene-convert: dork\\s.gof: body \"cube\": vertex 0 is not finite (inf -1 -1)"}},
+    {"camera that cannot be one is left out",
+     {{"s.cam", "view-angle 45", "view-angle 180"}},
+     "dork/dork.grp out.glb",
+     0,
+     {"scene-convert: warning: camera left out: view-angle 180 is not between 0 and 180 "
+      "degrees"}},
+    {"camera aimed at itself",
+     {{"s.cam", "aim 0 0.5 0", "aim 4 3 6"}},
+     "dork/dork.grp out.glb",
+     0,
+     {"scene-convert: warning: camera left out: aim 4 3 6 equals location"}},
+    {"light without a direction is left out",
+     {{"s.lgt", "direction 0.75 -0.5 0.5", "direction 0 0 0"}},
+     "dork/dork.grp out.glb",
+     0,
+     {"scene-convert: warning: light \"fill\" left out: direction 0 0 0 has zero length"}},
+    {"missing texture is left out",
+     {{"brick.png", "", ""}},
+     "dork/dork.grp out.glb",
+     0,
+     {"scene-convert: warning: material \"brick\": texture \"brick.png\" left out: no such file "
+      "beside the material file"}},
+    {"load failed names the file",
+     {{"s.cam", "", ""}},
+     "dork/dork.grp out.glb",
+     1,
+     {"scene-convert: the load failed: dork\\s.cam could not be read"}},
+    {"unknown material",
+     {},
+     "--material cube=stone dork/dork.grp out.glb",
+     2,
+     {"scene-convert: --material cube=stone: the scene has no material \"stone\""}},
+    {"unknown body",
+     {},
+     "--material cone=glass dork/dork.grp out.glb",
+     2,
+     {"scene-convert: --material cone=glass: the scene has no body \"cone\""}},
+    {"other ending",
+     {},
+     "dork/dork.grp out.obj",
+     2,
+     {"scene-convert: OUTPUT must end in .gltf or .glb: out.obj"}},
+    {"faces without position",
+     {},
+     "--faces uv,normal,none dork/dork.grp out.glb",
+     2,
+     {"scene-convert: --faces uv,normal,none: position must appear exactly once"}},
+    {"faces with two words",
+     {},
+     "--faces position,uv dork/dork.grp out.glb",
+     2,
+     {"scene-convert: --faces position,uv: three words are needed, one per triple"}},
+    {"index base 2",
+     {},
+     "--index-base 2 dork/dork.grp out.glb",
+     2,
+     {"scene-convert: --index-base must be 0 or 1: 2"}},
+    {"material without a body",
+     {},
+     "--material =glass dork/dork.grp out.glb",
+     2,
+     {"scene-convert: --material =glass: BODY=MATERIAL expected"}},
+    {"no OUTPUT", {}, "dork/dork.grp", 2, {}},
+};
+
+std::set<std::string> Listing(const std::filesystem::path& dir) {
+  std::set<std::string> names;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(dir)) {
+    names.insert(entry.path().lexically_relative(dir).string());
+  }
+  return names;
+}
+
+bool HasLine(const std::string& text, const std::string& line) {
+  return ("\n" + text).find("\n" + line + "\n") != std::string::npos;
+}
+
+TEST(SceneConvert, StatusMessagesAndFiles) {
+  for (const ConvertCase& c : kCases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    testing::WriteSampleCopy(dir);
+    std::filesystem::copy_file(
+        std::filesystem::path(SCENEIO_SOURCE_DIR) / "examples/dork/brick.png",
+        dir.root() / "dork/brick.png");
+    for (const Edit& edit : c.edits) {
+      const std::filesystem::path file = dir.root() / "dork" / edit.file;
+      if (edit.from.empty()) {
+        std::filesystem::remove(file);
+        continue;
+      }
+      std::string text = ReadBytes(file);
+      const size_t at = text.find(edit.from);
+      ASSERT_NE(at, std::string::npos) << edit.from;
+      dir.Write(std::string("dork/") + edit.file, text.replace(at, edit.from.size(), edit.to));
+    }
+    // An earlier output at OUTPUT: replaced on success, untouched otherwise.
+    for (const char* old : {"out.glb", "out.gltf", "out.bin"}) dir.Write(old, "earlier");
+    const std::set<std::string> before = Listing(dir.root());
+
+    const auto run = RunProgram(SCENE_CONVERT_PATH, dir.root().string(), c.args + " 2>&1");
+    EXPECT_EQ(run.status, c.status) << run.out;
+    for (const std::string& line : c.lines) {
+      EXPECT_TRUE(HasLine(run.out, line)) << run.out;
+    }
+    if (c.status != 0) {
+      EXPECT_EQ(Listing(dir.root()), before);
+      for (const char* old : {"out.glb", "out.gltf", "out.bin"}) {
+        EXPECT_EQ(ReadBytes(dir.root() / old), "earlier") << old;
+      }
+      continue;
+    }
+    // A warning-free run prints nothing but notes.
+    if (c.lines.empty()) {
+      EXPECT_EQ(run.out.find("warning"), std::string::npos) << run.out;
+    }
+    const std::string output = c.args.substr(c.args.rfind(' ') + 1);
+    const testing::GltfFile file = testing::ReadGltf(dir.root() / output);
+    EXPECT_EQ(file.json["asset"]["version"], "2.0");
+    EXPECT_EQ(file.json["meshes"].size(), 2u);
+  }
+}
+
+TEST(SceneConvert, MaterialOptionDressesTheNamedBody) {
+  TempDir dir;
+  const std::string examples = std::string(SCENEIO_SOURCE_DIR) + "/examples";
+  const auto run = RunProgram(
+      SCENE_CONVERT_PATH, examples,
+      "--material pyramid=glass dork/dork.grp '" + (dir.root() / "m.glb").string() + "' 2>&1");
+  ASSERT_EQ(run.status, 0) << run.out;
+  const nlohmann::json doc = testing::ReadGltf(dir.root() / "m.glb").json;
+  EXPECT_FALSE(doc["meshes"][0]["primitives"][0].contains("material"));
+  EXPECT_EQ(doc["meshes"][1]["primitives"][0]["material"], 1);
+  EXPECT_EQ(doc["materials"][1]["alphaMode"], "BLEND");
+}
+
+TEST(SceneConvert, HelpAndVersionOnStandardOutput) {
+  const auto help = RunProgram(SCENE_CONVERT_PATH, ".", "--help 2>/dev/null");
+  EXPECT_EQ(help.status, 0);
+  EXPECT_NE(help.out.find("scene-convert [OPTIONS] GROUP OUTPUT"), std::string::npos) << help.out;
+  EXPECT_NE(help.out.find("--faces"), std::string::npos);
+  const auto version = RunProgram(SCENE_CONVERT_PATH, ".", "--version 2>/dev/null");
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out, "scene-convert " SCENEIO_VERSION "\n");
+}
+
+}  // namespace
+}  // namespace sceneio
