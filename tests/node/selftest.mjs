@@ -40,6 +40,10 @@ const broken = await writeTinyScene(path.join(directory, 'broken'), (json) => {
 expect(validateStatus([broken.gltf]) === 1, 'validator fails an accessor longer than its view');
 expect(validateStatus([good.gltf, broken.glb]) === 1, 'one bad file among good ones fails all');
 expect(validateStatus([path.join(directory, 'absent.glb')]) === 1, 'a missing file fails');
+// The buffer of a .gltf is read from beside it: without it the data cannot be checked.
+const lonely = await writeTinyScene(path.join(directory, 'no-bin'));
+await rm(path.join(directory, 'no-bin', 'triangle.bin'));
+expect(validateStatus([lonely.gltf]) === 1, 'a .gltf whose .bin is absent fails');
 
 // Lit from the front, the triangle covers about a fifth of the picture.
 try {
