@@ -2,6 +2,10 @@
 // hold: the bytes of its five files and of every array (and long string) it allocated.
 //
 //   scene-peak-rss DIR     (DIR holds dork.grp and the files it names)
+//   scene-peak-rss DIR --convert OUT.glb
+//
+// With --convert the loaded scene is then written to OUT.glb the way scene-convert writes it,
+// and the peak after that is printed too, beside the size of what was written.
 #include <sys/resource.h>
 
 #include <cstdint>
@@ -11,6 +15,7 @@
 #include <string>
 
 #include "bench_support.h"
+#include "export/gltf_writer.h"
 #include "scene/scene.h"
 
 namespace sceneio::bench {
@@ -60,7 +65,16 @@ int64_t SceneArrayBytes(const Scene& scene) {
   return total;
 }
 
-int Run(const char* dir) {
+// What scene-convert does between the load and the conversion: the records hold copies of
+// everything, so the files' bytes go back first.
+void ReleaseFileBytes(Scene& scene) {
+  for (auto* file : {&scene.groupFile, &scene.lightFile, &scene.cameraFile, &scene.materialFile,
+                     &scene.objectFile}) {
+    if (*file) (*file)->data.reset();
+  }
+}
+
+int Run(const char* dir, const char* convertTo) {
   const std::string scene = dir;
   const int64_t fileBytes = SceneBytes(scene);
   if (fileBytes < 0) {
@@ -77,10 +91,25 @@ int Run(const char* dir) {
   const int64_t arrayBytes = SceneArrayBytes(loaded);
   std::printf(
       "{\"scene\": \"%s\", \"peak_rss\": %lld, \"rss_before_load\": %lld, \"file_bytes\": %lld, "
-      "\"array_bytes\": %lld, \"overhead\": %lld}\n",
+      "\"array_bytes\": %lld, \"overhead\": %lld",
       dir, static_cast<long long>(peak), static_cast<long long>(before),
       static_cast<long long>(fileBytes), static_cast<long long>(arrayBytes),
       static_cast<long long>(peak - fileBytes - arrayBytes));
+  if (convertTo != nullptr) {
+    ReleaseFileBytes(loaded);
+    const ExportResult result = WriteGltf(loaded, ExportOptions{}, convertTo);
+    if (!result.ok()) {
+      std::fprintf(stderr, "\nscene-peak-rss: conversion failed: %s\n", result.error.c_str());
+      return 1;
+    }
+    const int64_t convertPeak = PeakResidentBytes();
+    const int64_t outputBytes = FileSize(convertTo);
+    // The goal: no more than the load's peak, plus what was written, plus 16 MiB.
+    std::printf(", \"convert_peak_rss\": %lld, \"output_bytes\": %lld, \"convert_overhead\": %lld",
+                static_cast<long long>(convertPeak), static_cast<long long>(outputBytes),
+                static_cast<long long>(convertPeak - peak - outputBytes));
+  }
+  std::printf("}\n");
   return 0;
 }
 
@@ -88,9 +117,10 @@ int Run(const char* dir) {
 }  // namespace sceneio::bench
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: scene-peak-rss SCENE_DIR\n");
+  const bool convert = argc == 4 && std::strcmp(argv[2], "--convert") == 0;
+  if (argc != 2 && !convert) {
+    std::fprintf(stderr, "usage: scene-peak-rss SCENE_DIR [--convert OUT.glb]\n");
     return 2;
   }
-  return sceneio::bench::Run(argv[1]);
+  return sceneio::bench::Run(argv[1], convert ? argv[3] : nullptr);
 }
