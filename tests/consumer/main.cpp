@@ -1,4 +1,6 @@
-// scene-counts: loads the group file named on the command line and prints how much it holds.
+// scene-counts: loads the group file named on the command line and prints how much it holds,
+// and how many meshes a glTF of it would hold.
+#include <sceneio/export/export_model.h>
 #include <sceneio/scene/scene.h>
 
 #include <cstdio>
@@ -16,9 +18,18 @@ int main(int argc, char** argv) {
     vertices += body.vertices.count;
     faces += body.faces.count;
   }
-  std::printf("result %d lights %d cameras %d materials %d objects %d vertices %ld faces %ld\n",
-              static_cast<int>(result), static_cast<int>(scene.lights.count),
-              static_cast<int>(scene.camera.count), static_cast<int>(scene.materials.count),
-              static_cast<int>(scene.objects.count), vertices, faces);
+  sceneio::ExportScene model;
+  sceneio::ExportResult prepared;
+  long meshes = 0;
+  if (result == 0 && sceneio::PrepareExport(scene, {}, model, prepared)) {
+    for (const sceneio::ExportMesh& mesh : model.meshes) {
+      meshes += mesh.kind != sceneio::ExportMesh::Kind::kEmpty ? 1 : 0;
+    }
+  }
+  std::printf(
+      "result %d lights %d cameras %d materials %d objects %d vertices %ld faces %ld meshes %ld\n",
+      static_cast<int>(result), static_cast<int>(scene.lights.count),
+      static_cast<int>(scene.camera.count), static_cast<int>(scene.materials.count),
+      static_cast<int>(scene.objects.count), vertices, faces, meshes);
   return result == 0 ? 0 : 1;
 }

@@ -11,7 +11,8 @@ set(prefix ${WORK_DIR}/prefix)
 file(REMOVE_RECURSE ${WORK_DIR})
 run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
 
-foreach(header sceneio/scene/scene.h sceneio/io/file_buffer.h sceneio/parsers/body.h)
+foreach(header sceneio/scene/scene.h sceneio/io/file_buffer.h sceneio/parsers/body.h
+               sceneio/export/gltf_writer.h)
   if(NOT EXISTS ${prefix}/include/${header})
     message(FATAL_ERROR "not installed: include/${header}")
   endif()
@@ -31,8 +32,8 @@ if(NOT found MATCHES "=${prefix}/")
 endif()
 
 set(cases
-  "dork\\dork.grp|0|result 0 lights 2 cameras 1 materials 2 objects 2 vertices 13 faces 18\n"
-  "dork\\missing.grp|1|result -1 lights 0 cameras 0 materials 0 objects 0 vertices 0 faces 0\n")
+  "dork\\dork.grp|0|result 0 lights 2 cameras 1 materials 2 objects 2 vertices 13 faces 18 meshes 2\n"
+  "dork\\missing.grp|1|result -1 lights 0 cameras 0 materials 0 objects 0 vertices 0 faces 0 meshes 0\n")
 foreach(case IN LISTS cases)
   string(REPLACE "|" ";" fields "${case}")
   list(GET fields 0 group)
