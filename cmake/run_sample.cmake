@@ -1,5 +1,6 @@
 # Runs scene-load (and, when built, scene-inspect's summary) in the examples directory, so the
-# fixed group path dork\dork.grp names examples/dork/dork.grp, and reports the exit status.
+# fixed group path dork\dork.grp names examples/dork/dork.grp, and reports the exit status;
+# then scene-convert writes the sample as OUTDIR/dork.glb.
 execute_process(COMMAND ${SCENE_LOAD} WORKING_DIRECTORY ${WORKDIR}
                 OUTPUT_VARIABLE out ERROR_VARIABLE err RESULT_VARIABLE status)
 if(out STREQUAL "")
@@ -12,4 +13,12 @@ if(SCENE_INSPECT)
 endif()
 if(NOT status EQUAL 0)
   message(FATAL_ERROR "scene-load exited with ${status}")
+endif()
+if(SCENE_CONVERT)
+  execute_process(COMMAND ${SCENE_CONVERT} dork/dork.grp ${OUTDIR}/dork.glb
+                  WORKING_DIRECTORY ${WORKDIR} RESULT_VARIABLE cstatus)
+  if(NOT cstatus EQUAL 0)
+    message(FATAL_ERROR "scene-convert exited with ${cstatus}")
+  endif()
+  message("scene-convert: wrote ${OUTDIR}/dork.glb")
 endif()
