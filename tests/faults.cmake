@@ -1,17 +1,24 @@
 # Fault tests that a sanitizer would get in the way of: scene-load under an address-space limit
 # (sanitizer shadow memory cannot be mapped under one), a replaced global operator new that
-# counts bytes, and a wrapped read() that changes the file being read. They use their own copy of the library and of scene-load, built from the same
-# sources with every sanitizer option taken out, so they run unchanged in the sanitized `test`
-# preset. Their sources are not *_test.cpp files, so the main suite does not take them in.
-file(GLOB SCENEIO_PLAIN_SOURCES CONFIGURE_DEPENDS
-  ${PROJECT_SOURCE_DIR}/src/io/*.cpp
-  ${PROJECT_SOURCE_DIR}/src/parsers/*.cpp
-  ${PROJECT_SOURCE_DIR}/src/scene/*.cpp)
-list(REMOVE_ITEM SCENEIO_PLAIN_SOURCES ${PROJECT_SOURCE_DIR}/src/scene/main.cpp)
+# counts bytes, and a wrapped read() that changes the file being read. In a sanitized build
+# they use their own copy of the library and of scene-load, built from the same sources with
+# every sanitizer option taken out, so they run unchanged in the `test` preset. Without
+# sanitizers the library is plain already, and one copy of it keeps one set of coverage counts
+# per source. Their sources are not *_test.cpp files, so the main suite does not take them in.
+if(SCENEIO_SANITIZE)
+  file(GLOB SCENEIO_PLAIN_SOURCES CONFIGURE_DEPENDS
+    ${PROJECT_SOURCE_DIR}/src/io/*.cpp
+    ${PROJECT_SOURCE_DIR}/src/parsers/*.cpp
+    ${PROJECT_SOURCE_DIR}/src/scene/*.cpp)
+  list(REMOVE_ITEM SCENEIO_PLAIN_SOURCES ${PROJECT_SOURCE_DIR}/src/scene/main.cpp)
 
-add_library(sceneio_plain STATIC ${SCENEIO_PLAIN_SOURCES})
-target_include_directories(sceneio_plain PUBLIC ${PROJECT_SOURCE_DIR}/src)
-target_compile_features(sceneio_plain PUBLIC cxx_std_20)
+  add_library(sceneio_plain STATIC ${SCENEIO_PLAIN_SOURCES})
+  target_include_directories(sceneio_plain PUBLIC ${PROJECT_SOURCE_DIR}/src)
+  target_compile_features(sceneio_plain PUBLIC cxx_std_20)
+else()
+  add_library(sceneio_plain INTERFACE)
+  target_link_libraries(sceneio_plain INTERFACE sceneio)
+endif()
 
 add_executable(scene-load-plain ${PROJECT_SOURCE_DIR}/src/scene/main.cpp)
 target_link_libraries(scene-load-plain PRIVATE sceneio_plain)
@@ -30,7 +37,11 @@ target_compile_definitions(sceneio_fault_tests PRIVATE
   SCENE_LOAD_PLAIN_PATH="$<TARGET_FILE:scene-load-plain>")
 add_dependencies(sceneio_fault_tests scene-load-plain)
 
-foreach(target sceneio_plain scene-load-plain sceneio_fault_tests)
+set(SCENEIO_PLAIN_TARGETS scene-load-plain sceneio_fault_tests)
+if(SCENEIO_SANITIZE)
+  list(APPEND SCENEIO_PLAIN_TARGETS sceneio_plain)
+endif()
+foreach(target ${SCENEIO_PLAIN_TARGETS})
   foreach(property COMPILE_OPTIONS LINK_OPTIONS)
     get_target_property(options ${target} ${property})
     if(options)
