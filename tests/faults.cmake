@@ -1,10 +1,11 @@
 # Fault tests that a sanitizer would get in the way of: scene-load under an address-space limit
 # (sanitizer shadow memory cannot be mapped under one), a replaced global operator new that
-# counts bytes, and a wrapped read() that changes the file being read. In a sanitized build
-# they use their own copy of the library and of scene-load, built from the same sources with
-# every sanitizer option taken out, so they run unchanged in the `test` preset. Without
-# sanitizers the library is plain already, and one copy of it keeps one set of coverage counts
-# per source. Their sources are not *_test.cpp files, so the main suite does not take them in.
+# counts bytes or fails, and a wrapped read() and fstat() that change or fail the file being
+# read. In a sanitized build they use their own copy of the library and of scene-load, built
+# from the same sources with every sanitizer option taken out, so they run unchanged in the
+# `test` preset. Without sanitizers the library is plain already, and one copy of it keeps one
+# set of coverage counts per source. Their sources are not *_test.cpp files, so the main suite
+# does not take them in.
 if(SCENEIO_SANITIZE)
   file(GLOB SCENEIO_PLAIN_SOURCES CONFIGURE_DEPENDS
     ${PROJECT_SOURCE_DIR}/src/io/*.cpp
@@ -26,10 +27,12 @@ target_link_libraries(scene-load-plain PRIVATE sceneio_plain)
 add_executable(sceneio_fault_tests
   ${CMAKE_CURRENT_SOURCE_DIR}/faults/allocation_counter.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/faults/address_limit.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/faults/allocation_failure.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/faults/changing_file.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/faults/memory_bounds.cpp)
-# changing_file.cpp stands between the loader and read() to change a file while it is read.
-target_link_options(sceneio_fault_tests PRIVATE -Wl,--wrap=read)
+# changing_file.cpp stands between the loader and read() and fstat(), to change a file while
+# it is read or make the call fail.
+target_link_options(sceneio_fault_tests PRIVATE -Wl,--wrap=read -Wl,--wrap=fstat)
 target_include_directories(sceneio_fault_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(sceneio_fault_tests PRIVATE sceneio_plain GTest::gtest GTest::gtest_main)
 target_compile_definitions(sceneio_fault_tests PRIVATE

@@ -15,7 +15,14 @@ size_t held = 0;
 size_t heldAtReset = 0;
 AllocationStats stats;
 
+size_t failCountdown = 0;  // 0: no allocation is made to fail
+bool failed = false;
+
 void* Take(size_t size) {
+  if (failCountdown > 0 && --failCountdown == 0) {
+    failed = true;
+    return nullptr;
+  }
   void* block = std::malloc(size == 0 ? 1 : size);
   if (block == nullptr) return nullptr;
   const size_t usable = malloc_usable_size(block);
@@ -47,6 +54,20 @@ void ResetAllocationStats() {
 
 AllocationStats CurrentAllocationStats() {
   return stats;
+}
+
+size_t HeldBytes() {
+  return held;
+}
+
+void FailAllocation(size_t n) {
+  failCountdown = n;
+  failed = false;
+}
+
+bool StopFailing() {
+  failCountdown = 0;
+  return failed;
 }
 
 }  // namespace sceneio::testing

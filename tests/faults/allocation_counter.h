@@ -15,5 +15,13 @@ struct AllocationStats {
 
 void ResetAllocationStats();
 AllocationStats CurrentAllocationStats();
+// Bytes taken and not yet given back, since the program started.
+size_t HeldBytes();
+
+// Makes the n-th allocation from now on (n >= 1) fail: the nothrow forms give null, the others
+// throw std::bad_alloc. Later ones succeed again.
+void FailAllocation(size_t n);
+// Stops a failure not yet reached; returns whether the one asked for happened.
+bool StopFailing();
 
 }  // namespace sceneio::testing

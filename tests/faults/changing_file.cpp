@@ -1,11 +1,15 @@
-// A data file that shrinks or grows while the loader reads it. The executable is linked with
-// --wrap=read, so the loader's read() passes through ReadThatChangesTheFile: armed for one file,
-// it hands back only part of the first read and then truncates the file or appends to it, as
-// another process could between the length query and the end of the read.
+// A data file that shrinks or grows while the loader reads it, a read that is interrupted or
+// fails, and a length query that fails or gives nonsense. The executable is linked with
+// --wrap=read and --wrap=fstat, so the loader's calls pass through the functions below: armed
+// for one file, the first read hands back only part of what was asked and then truncates the
+// file or appends to it, as another process could between the length query and the end of the
+// read, or the call fails as a disk or a signal could make it.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -16,15 +20,32 @@
 
 extern "C" ssize_t __real_read(int fd, void* buffer, size_t count);
 extern "C" ssize_t __wrap_read(int fd, void* buffer, size_t count);
+extern "C" int __real_fstat(int fd, struct stat* info);
+extern "C" int __wrap_fstat(int fd, struct stat* info);
 
 namespace sceneio {
 namespace {
 
 using testing::TempDir;
 
-enum class Change { kShrinkBelowWhatWasRead, kShrinkAboveWhatWasRead, kEmpty, kGrow };
+enum class Change {
+  kShrinkBelowWhatWasRead,
+  kShrinkAboveWhatWasRead,
+  kEmpty,
+  kGrow,
+  kInterrupted,  // the first read fails with EINTR, having read nothing
+  kReadFails,    // the first read fails with EIO
+  kStatFails,    // fstat fails with EIO
+  kNegativeSize  // fstat gives a negative length, as a broken file system could
+};
 
-// The one change to make, to the file at `path`, at its first read; then disarmed.
+// Whether the file is still read, whole and as it was, after the change.
+bool StillRead(Change change) {
+  return change == Change::kGrow || change == Change::kInterrupted;
+}
+
+// The one change to make, to the file at `path`, at its first read or length query; then
+// disarmed.
 struct Armed {
   bool on = false;
   bool fired = false;
@@ -39,10 +60,33 @@ bool NamesArmedFile(int fd) {
   return length > 0 && std::string_view(link, static_cast<size_t>(length)) == armed.path;
 }
 
-ssize_t ReadThatChangesTheFile(int fd, void* buffer, size_t count) {
-  if (!armed.on || count < 4 || !NamesArmedFile(fd)) return __real_read(fd, buffer, count);
+bool AtStat(Change change) {
+  return change == Change::kStatFails || change == Change::kNegativeSize;
+}
+
+int StatThatFails(int fd, struct stat* info) {
+  if (!armed.on || !AtStat(armed.change) || !NamesArmedFile(fd)) return __real_fstat(fd, info);
   armed.on = false;
   armed.fired = true;
+  if (armed.change == Change::kStatFails) {
+    errno = EIO;
+    return -1;
+  }
+  const int result = __real_fstat(fd, info);
+  info->st_size = -1;
+  return result;
+}
+
+ssize_t ReadThatChangesTheFile(int fd, void* buffer, size_t count) {
+  if (!armed.on || AtStat(armed.change) || count < 4 || !NamesArmedFile(fd)) {
+    return __real_read(fd, buffer, count);
+  }
+  armed.on = false;
+  armed.fired = true;
+  if (armed.change == Change::kInterrupted || armed.change == Change::kReadFails) {
+    errno = armed.change == Change::kInterrupted ? EINTR : EIO;
+    return -1;
+  }
   const size_t first = count / 2;
   const ssize_t got = __real_read(fd, buffer, first);
   const off_t length = static_cast<off_t>(count);
@@ -64,13 +108,21 @@ ssize_t ReadThatChangesTheFile(int fd, void* buffer, size_t count) {
       close(out);
       break;
     }
+    default:
+      break;
   }
   return got;
 }
 
 constexpr const char* kNames[] = {"dork.grp", "s.lgt", "s.cam", "s.gmf", "s.gof"};
-constexpr const char* kChanges[] = {"ShrinkBelowWhatWasRead", "ShrinkAboveWhatWasRead", "Empty",
-                                    "Grow"};
+constexpr const char* kChanges[] = {"ShrinkBelowWhatWasRead",
+                                    "ShrinkAboveWhatWasRead",
+                                    "Empty",
+                                    "Grow",
+                                    "Interrupted",
+                                    "ReadFails",
+                                    "StatFails",
+                                    "NegativeSize"};
 
 struct Row {
   int file;
@@ -85,6 +137,7 @@ class ChangingFile : public ::testing::TestWithParam<Row> {};
 
 // A file that shrank is not read: the bytes it had when its length was taken are no longer all
 // there. One that grew is read as it was then: exactly that many bytes, the new ones left out.
+// An interrupted read is taken again; a failed read or length query means the file is not read.
 TEST_P(ChangingFile, SizeIsAlwaysWhatDataHolds) {
   const Row& row = GetParam();
   TempDir dir;
@@ -98,19 +151,21 @@ TEST_P(ChangingFile, SizeIsAlwaysWhatDataHolds) {
   Scene scene;
   const int32_t result = scene.Load(dir.GroupPath().c_str());
   armed.on = false;
-  ASSERT_TRUE(armed.fired) << "the loader did not read the file through read()";
+  ASSERT_TRUE(armed.fired) << "the loader did not read the file through read() and fstat()";
 
   const FileBuffer* buffers[] = {scene.groupFile.get(), scene.lightFile.get(),
                                  scene.cameraFile.get(), scene.materialFile.get(),
                                  scene.objectFile.get()};
   const FileBuffer* changed = buffers[row.file];
   ASSERT_NE(changed, nullptr);
-  if (row.change == Change::kGrow) {
+  if (StillRead(row.change)) {
     EXPECT_EQ(result, 0);
     ASSERT_NE(changed->data, nullptr);
     ASSERT_EQ(changed->size, before.size);
     EXPECT_EQ(std::memcmp(changed->data.get(), before.data.get(), before.size), 0);
-    EXPECT_GT(std::filesystem::file_size(target), static_cast<uintmax_t>(before.size));
+    if (row.change == Change::kGrow) {
+      EXPECT_GT(std::filesystem::file_size(target), static_cast<uintmax_t>(before.size));
+    }
   } else {
     EXPECT_EQ(result, -1);
     EXPECT_EQ(changed->data, nullptr);
@@ -123,7 +178,8 @@ std::vector<Row> AllRows() {
   std::vector<Row> rows;
   for (int file = 0; file < 5; ++file) {
     for (Change change : {Change::kShrinkBelowWhatWasRead, Change::kShrinkAboveWhatWasRead,
-                          Change::kEmpty, Change::kGrow}) {
+                          Change::kEmpty, Change::kGrow, Change::kInterrupted, Change::kReadFails,
+                          Change::kStatFails, Change::kNegativeSize}) {
       rows.push_back({file, change});
     }
   }
@@ -143,4 +199,8 @@ INSTANTIATE_TEST_SUITE_P(EveryFile, ChangingFile, ::testing::ValuesIn(AllRows())
 
 extern "C" ssize_t __wrap_read(int fd, void* buffer, size_t count) {
   return sceneio::ReadThatChangesTheFile(fd, buffer, count);
+}
+
+extern "C" int __wrap_fstat(int fd, struct stat* info) {
+  return sceneio::StatThatFails(fd, info);
 }

@@ -124,6 +124,14 @@ TEST(TokenReaderComposite, ScriptedStepsMatchPlainReads) {
   }
 }
 
+// The integer lies beyond the first 56 bytes the fast path looks at.
+TEST(TokenReaderComposite, IntegerAfterALongRunOfWhitespace) {
+  Pair pair(kPad + "12, " + kPad + "345) 6 " + kPad);
+  Step(pair, 2, 0);
+  Step(pair, 2, 0);
+  Step(pair, 2, 0);
+}
+
 // A ">" inside a longer token must not stop the run, and a whole ">" token must, wherever it
 // stands in its 64-byte block; enough text follows each for the blocks to be counted in bulk.
 TEST(TokenReaderComposite, RunToATokenCountsOnlyWholeTokens) {

@@ -59,6 +59,11 @@ constexpr FloatCase kFloatCases[] = {
     // next float, but its nearest double is the midpoint itself, which ties to even.
     {"rounds through double", "1.00000005960464477539062500000001", true, 0x3F800000u, "", true},
     {"many fraction digits", "3.14159265358979323846264338327950288", true, 0x40490FDBu, "", true},
+    // Zero times any power of ten is zero, even where ten to that power is no double.
+    {"zero with an exponent beyond range", "0e400", true, 0x00000000u, "", true},
+    {"negative zero with an exponent below range", "-0.000e-400", true, 0x80000000u, "", true},
+    {"zero with more exponent digits than any integer holds", "0e99999999999999999999", true,
+     0x00000000u, "", true},
 };
 
 TEST(TokenReaderFloat, StoresTheRoundedValue) {
@@ -91,6 +96,7 @@ constexpr FailedNumberCase kFailedFloatCases[] = {
     {"nan is no number", "nan", false},
     {"lone point", ". 1", false},
     {"overflows double", "1e999", true},
+    {"exponent with more digits than any integer holds", "1e99999999999999999999", true},
     {"underflows double", "1e-999", true},
     {"empty", "", true},
     {"only whitespace", " \r\n\t", true},
@@ -136,6 +142,11 @@ constexpr IntCase kIntCases[] = {
     {"lone sign fails", "- 3", false, 0, ""},
     {"letters fail", "abc", false, 0, ""},
     {"empty fails", "", false, 0, ""},
+    // Longer than the 64 bytes the fast path looks at: the whitespace, or the digits.
+    {"integer after a long run of whitespace",
+     "                                                            42          ", true, 42, ""},
+    {"digits longer than the window",
+     "00000000000000000000000000000000000000000000000000000000000000000000007", true, 7, ""},
 };
 
 TEST(TokenReaderInt, MatchesTable) {
@@ -237,6 +248,29 @@ TEST(TokenReaderPosition, SeekReturnsToAQueriedOffset) {
   reader.Seek(2);
   EXPECT_TRUE(reader.Good());
   EXPECT_EQ(reader.Token(), "cd");
+}
+
+TEST(TokenReaderChar, TakesTheByteAfterALongRunOfWhitespace) {
+  FileBuffer file = BufferOf(std::string(70, ' ') + "x" + std::string(10, ' '));
+  TokenReader reader(file);
+  char c = '?';
+  EXPECT_TRUE(reader.Char(c));
+  EXPECT_EQ(c, 'x');
+  EXPECT_EQ(reader.Position(), 71);
+}
+
+// An offset outside the bytes is taken as the nearer end: never a position before the first
+// byte or after the last.
+TEST(TokenReaderPosition, SeekOutsideTheBytesStopsAtTheirEnds) {
+  FileBuffer file = BufferOf("ab cd");
+  TokenReader reader(file);
+  reader.Seek(-4);
+  EXPECT_EQ(reader.Position(), 0);
+  EXPECT_EQ(reader.Token(), "ab");
+  reader.Seek(99);
+  EXPECT_EQ(reader.Position(), 5);
+  EXPECT_EQ(reader.Token(), "");
+  EXPECT_TRUE(reader.Ended());
 }
 
 TEST(TokenReaderPosition, FailedReaderStaysFailed) {
