@@ -24,7 +24,7 @@ constexpr TripleRole N = TripleRole::kNormal;
 constexpr TripleRole U = TripleRole::kUv;
 constexpr TripleRole X = TripleRole::kNone;
 
-struct BodySpec {
+struct BodyValues {
   const char* name = "\"cube\"";
   std::vector<Vector3> vertices;
   std::vector<Vector3> normals;
@@ -47,7 +47,7 @@ std::unique_ptr<FileBuffer> PathOnly(const std::string& path, const std::string&
   return file;
 }
 
-void AddBodies(Scene& scene, const std::vector<BodySpec>& bodies) {
+void AddBodies(Scene& scene, const std::vector<BodyValues>& bodies) {
   scene.objectFile = PathOnly("dork\\dork.gof", "dork\\");
   ASSERT_TRUE(scene.objects.Allocate(static_cast<int32_t>(bodies.size())));
   for (size_t b = 0; b < bodies.size(); ++b) {
@@ -71,8 +71,8 @@ Face Tri(std::array<int32_t, 3> a, std::array<int32_t, 3> b, std::array<int32_t,
 }
 
 // A quad of four corners, one normal, four uvs: the shape most rows start from.
-BodySpec Quad() {
-  BodySpec body;
+BodyValues Quad() {
+  BodyValues body;
   body.vertices = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}};
   body.normals = {{0, 0, 1}, {0, 0, 2}};
   body.uvs = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
@@ -161,7 +161,7 @@ const WeldCase kWeldCases[] = {
 TEST(ExportWeld, MatchesTable) {
   for (const WeldCase& c : kWeldCases) {
     SCOPED_TRACE(c.name);
-    BodySpec body = Quad();
+    BodyValues body = Quad();
     body.faces = c.faces;
     Scene scene;
     AddBodies(scene, {body});
@@ -180,7 +180,7 @@ TEST(ExportWeld, MatchesTable) {
 // The generated scenes' shape: a grid whose corners each belong to up to six triangles.
 TEST(ExportWeld, GridKeepsOneVertexPerCorner) {
   constexpr int kSide = 40;
-  BodySpec body;
+  BodyValues body;
   body.normalsStored = false;
   body.uvsStored = false;
   for (int y = 0; y <= kSide; ++y) {
@@ -318,7 +318,7 @@ const RangeCase kRangeCases[] = {
 TEST(ExportRange, MatchesTable) {
   for (const RangeCase& c : kRangeCases) {
     SCOPED_TRACE(c.name);
-    BodySpec body = Quad();
+    BodyValues body = Quad();
     // The first face must be valid under the case's options too.
     const int32_t b = c.base;
     std::array<std::array<int32_t, 3>, 3> first{};
@@ -423,7 +423,7 @@ const ValueCase kValueCases[] = {
 TEST(ExportValues, MatchesTable) {
   for (const ValueCase& c : kValueCases) {
     SCOPED_TRACE(c.name);
-    BodySpec body = Quad();
+    BodyValues body = Quad();
     body.vertices.push_back({9, 9, 9});  // vertex 4, used by no face
     if (c.vertex >= 0) body.vertices[c.vertex] = c.position;
     if (c.uv >= 0) body.uvs[c.uv] = c.texcoord;
@@ -445,12 +445,12 @@ TEST(ExportValues, MatchesTable) {
 }
 
 TEST(ExportBodies, PointsEmptyAndNoneDropped) {
-  BodySpec points;
+  BodyValues points;
   points.name = "\"cloud\"";
   points.vertices = {{-1, 5, 2}, {3, -4, 0}};
-  BodySpec empty;
+  BodyValues empty;
   empty.name = "\"nothing\"";
-  BodySpec emptyFaces = Quad();
+  BodyValues emptyFaces = Quad();
   emptyFaces.name = "\"no faces\"";
   emptyFaces.faces.clear();  // stored, zero entries: its vertices are points
   Scene scene;
@@ -632,9 +632,9 @@ const AssignCase kAssignCases[] = {
 TEST(ExportMaterials, AssignmentMatchesTable) {
   for (const AssignCase& c : kAssignCases) {
     SCOPED_TRACE(c.name);
-    BodySpec ball = Quad();
+    BodyValues ball = Quad();
     ball.name = "\"ball \xff\"";
-    BodySpec cloud;
+    BodyValues cloud;
     cloud.name = "cloud";
     cloud.vertices = {{0, 0, 0}};
     Scene scene;
