@@ -1,7 +1,7 @@
 // Each of the five files replaced by a path that names no regular file: a pipe nobody writes, a
 // device, a terminal, a socket, a directory, a dangling link, a loop of links. Every one is a
-// file not read, at once: the load stops there, through Load, scene-load and scene-inspect, and
-// each run is a child process that is killed (and fails the test) if it waits.
+// file not read, at once: the load stops there, through Load, scene-load, scene-inspect and
+// scene-convert, and each run is a child process that is killed (and fails the test) if it waits.
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -167,6 +167,16 @@ TEST_P(PathKind, IsNotReadAndNothingWaits) {
       std::string("load result: -1 (dork\\") + kNames[row.file] + " could not be read)\n";
   EXPECT_NE(inspect.out.find(stop), std::string::npos) << inspect.out;
   EXPECT_NE(inspect.out.find(std::string(kKinds[row.file]) + " "), std::string::npos);
+
+  const BoundedResult convert =
+      testing::RunProgramWithin(kBound, SCENE_CONVERT_PATH, dir.root().string(),
+                                {"dork/dork.grp", "out.glb"}, testing::Stderr::kWithOut);
+  EXPECT_FALSE(convert.timedOut);
+  EXPECT_EQ(convert.status, 1);
+  const std::string failed = std::string("scene-convert: the load failed: dork\\") +
+                             kNames[row.file] + " could not be read\n";
+  EXPECT_EQ(convert.out, failed);
+  EXPECT_FALSE(std::filesystem::exists(dir.root() / "out.glb"));
 }
 
 std::vector<Row> AllRows() {

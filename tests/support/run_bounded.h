@@ -93,11 +93,16 @@ BoundedResult Fork(std::chrono::milliseconds bound, Body body) {
 
 }  // namespace bounded_detail
 
-// Runs `program` with `arguments` in `directory`.
+enum class Stderr { kInherited, kWithOut };
+
+// Runs `program` with `arguments` in `directory`; its standard error goes where this process's
+// goes, or joins `out`.
 inline BoundedResult RunProgramWithin(std::chrono::milliseconds bound, const std::string& program,
                                       const std::string& directory,
-                                      const std::vector<std::string>& arguments = {}) {
+                                      const std::vector<std::string>& arguments = {},
+                                      Stderr stderrTo = Stderr::kInherited) {
   return bounded_detail::Fork(bound, [&] {
+    if (stderrTo == Stderr::kWithOut) dup2(STDOUT_FILENO, STDERR_FILENO);
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(program.c_str()));
     for (const std::string& argument : arguments)
