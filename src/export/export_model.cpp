@@ -321,9 +321,10 @@ class MeshBuilder {
     return true;
   }
 
-  // One glTF vertex per distinct (position, normal, uv) in order of first use. Corners with
-  // the same position are chained from chainHead_[position], so finding a corner seen before
-  // looks only at the few corners that share its position.
+  // One glTF vertex per distinct (position, normal, uv) in order of first use. Corners are
+  // chained from a bucket chosen by a hash of all three indices, with at least as many buckets
+  // as positions or faces: a chain holds about one corner, even in a file whose faces give one
+  // position a million different uvs (chains per position would make that quadratic).
   bool BuildTriangles(const Body& body, ExportMesh& mesh) {
     mesh.kind = ExportMesh::Kind::kTriangles;
     const int32_t vertexCount = body.vertices.items ? body.vertices.count : 0;
@@ -336,7 +337,9 @@ class MeshBuilder {
     const size_t faceCount = static_cast<size_t>(body.faces.count);
     mesh.indices.resize(faceCount * 3);
     mesh.vertices.reserve(static_cast<size_t>(vertexCount));
-    chainHead_.assign(static_cast<size_t>(vertexCount), -1);
+    size_t buckets = 16;
+    while (buckets < std::max(static_cast<size_t>(vertexCount), faceCount)) buckets *= 2;
+    chainHead_.assign(buckets, -1);
     chainNext_.clear();
     chainNext_.reserve(static_cast<size_t>(vertexCount));
 
@@ -381,11 +384,26 @@ class MeshBuilder {
     return true;
   }
 
+  size_t BucketOf(const WeldedVertex& corner) const {
+    // Each index spread by its own odd constant, then the high bits folded down (the table's
+    // size is a power of two, so only the low bits choose).
+    uint64_t h = static_cast<uint32_t>(corner.position) * 0x9E3779B97F4A7C15ull;
+    h ^= static_cast<uint32_t>(corner.normal) * 0xC2B2AE3D27D4EB4Full;
+    h ^= static_cast<uint32_t>(corner.uv) * 0x165667B19E3779F9ull;
+    h ^= h >> 31;
+    h *= 0xBF58476D1CE4E5B9ull;
+    h ^= h >> 29;
+    return static_cast<size_t>(h) & (chainHead_.size() - 1);
+  }
+
   uint32_t Weld(const WeldedVertex& corner, std::vector<WeldedVertex>& vertices) {
-    int32_t& head = chainHead_[static_cast<size_t>(corner.position)];
+    int32_t& head = chainHead_[BucketOf(corner)];
     for (int32_t at = head; at >= 0; at = chainNext_[static_cast<size_t>(at)]) {
       const WeldedVertex& seen = vertices[static_cast<size_t>(at)];
-      if (seen.normal == corner.normal && seen.uv == corner.uv) return static_cast<uint32_t>(at);
+      if (seen.position == corner.position && seen.normal == corner.normal &&
+          seen.uv == corner.uv) {
+        return static_cast<uint32_t>(at);
+      }
     }
     const auto added = static_cast<int32_t>(vertices.size());
     vertices.push_back(corner);
@@ -412,8 +430,8 @@ class MeshBuilder {
   ExportResult& result_;
   std::string objectPath_;
   bool boundsEmpty_ = true;
-  std::vector<int32_t> chainHead_;  // per position: the last welded vertex using it, or -1
-  std::vector<int32_t> chainNext_;  // per welded vertex: the one before it at its position
+  std::vector<int32_t> chainHead_;  // per bucket: the last welded vertex in it, or -1
+  std::vector<int32_t> chainNext_;  // per welded vertex: the one before it in its bucket
 };
 
 struct TextureCheck {

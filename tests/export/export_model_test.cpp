@@ -210,6 +210,31 @@ TEST(ExportWeld, GridKeepsOneVertexPerCorner) {
   }
 }
 
+// Every corner at one position, told apart only by its uv; the second half of the faces
+// repeats the first, so it must find every corner again rather than add one.
+TEST(ExportWeld, OnePositionManyUvs) {
+  constexpr int32_t kUvs = 6000;
+  BodyValues body;
+  body.vertices = {{1, 2, 3}};
+  body.normalsStored = false;
+  body.uvs.resize(kUvs);
+  for (int repeat = 0; repeat < 2; ++repeat) {
+    for (int32_t f = 0; f < kUvs / 3; ++f) {
+      body.faces.push_back(Tri({0, 0, 0}, {}, {3 * f, 3 * f + 1, 3 * f + 2}));
+    }
+  }
+  Scene scene;
+  AddBodies(scene, {body});
+  const Prepared p = Prepare(scene);
+  ASSERT_TRUE(p.ok) << p.result.error;
+  const ExportMesh& mesh = p.out.meshes[0];
+  ASSERT_EQ(mesh.vertices.size(), size_t{kUvs});
+  for (size_t i = 0; i < mesh.indices.size(); ++i) {
+    EXPECT_EQ(mesh.indices[i], i % kUvs);
+    EXPECT_EQ(mesh.vertices[mesh.indices[i]].uv, int32_t(i % kUvs));
+  }
+}
+
 struct RangeCase {
   const char* name;
   Face face;  // replaces the second face of the quad (face 1)
