@@ -408,12 +408,10 @@ class FillingPass {
       case Section::kFaces:
         return Allocated(FillList<ReadFace>(reader, body_->faces, count, open, watch));
       case Section::kSegments:
+      default:  // kFaceParts never comes here: WalkSection reads face parts itself
         if (open) ReadPastSegments(reader, count, row.tokensPerEntry, watch);
         return true;
-      case Section::kFaceParts:
-        break;
     }
-    return true;
   }
 
   // A later set replaces the earlier one whole: names and indices.

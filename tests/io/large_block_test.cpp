@@ -104,5 +104,35 @@ TEST(LargeFileBlock, HoldsTheBytesExactly) {
   }
 }
 
+// Sizes no mapping can have: none, or so near the top of the address range that rounding up to
+// a page, or adding the huge page of slack, would wrap around to a small length.
+TEST(LargeBlock, SizesThatCannotBeMappedGiveNull) {
+  for (const size_t bytes : {size_t{0}, SIZE_MAX, SIZE_MAX - (size_t{3} << 20)}) {
+    SCOPED_TRACE(bytes);
+    EXPECT_EQ(MapLargeBlock(bytes), nullptr);
+  }
+  UnmapLargeBlock(nullptr, kLargeBlockBytes);  // nothing to give back, and no fault
+}
+
+// A count below zero is refused before it can become a huge unsigned size; zero elements make
+// a present, empty array; a second Allocate replaces the first.
+TEST(CountedArrayAllocate, NegativeZeroAndAgain) {
+  CountedArray<NotZero> array;
+  EXPECT_EQ(array.begin(), array.end());  // absent: no elements to visit
+  ASSERT_TRUE(array.Allocate(3));
+  EXPECT_FALSE(array.Allocate(-1));
+  EXPECT_EQ(array.items, nullptr);
+  EXPECT_EQ(array.count, 0);
+  EXPECT_EQ(array.begin(), array.end());
+  ASSERT_TRUE(array.Allocate(0));
+  EXPECT_NE(array.items, nullptr);
+  EXPECT_EQ(array.count, 0);
+  EXPECT_EQ(array.begin(), array.end());
+  ASSERT_TRUE(array.Allocate(2));
+  EXPECT_EQ(array.count, 2);
+  EXPECT_EQ(array.end() - array.begin(), 2);
+  EXPECT_EQ(array.begin()->tag, -7);
+}
+
 }  // namespace
 }  // namespace sceneio
