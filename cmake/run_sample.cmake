@@ -1,6 +1,6 @@
 # Runs scene-load (and, when built, scene-inspect's summary) in the examples directory, so the
 # fixed group path dork\dork.grp names examples/dork/dork.grp, and reports the exit status;
-# then scene-convert writes the sample as OUTDIR/dork.glb.
+# then scene-convert writes the sample as OUTDIR/dork.glb and draws its picture to OUTDIR/dork.png.
 execute_process(COMMAND ${SCENE_LOAD} WORKING_DIRECTORY ${WORKDIR}
                 OUTPUT_VARIABLE out ERROR_VARIABLE err RESULT_VARIABLE status)
 if(out STREQUAL "")
@@ -21,4 +21,10 @@ if(SCENE_CONVERT)
     message(FATAL_ERROR "scene-convert exited with ${cstatus}")
   endif()
   message("scene-convert: wrote ${OUTDIR}/dork.glb")
+  execute_process(COMMAND ${SCENE_CONVERT} dork/dork.grp ${OUTDIR}/dork.png
+                  WORKING_DIRECTORY ${WORKDIR} ERROR_VARIABLE cerr RESULT_VARIABLE cstatus)
+  if(NOT cstatus EQUAL 0)
+    message(FATAL_ERROR "scene-convert exited with ${cstatus}:\n${cerr}")
+  endif()
+  message("scene-convert: drew the sample scene from its camera to ${OUTDIR}/dork.png")
 endif()

@@ -1,10 +1,11 @@
-// scene-convert: loads a scene as scene-load does and writes it as glTF 2.0.
+// scene-convert: loads a scene as scene-load does and writes it as glTF 2.0 or as a picture.
 #include <cstdio>
 #include <memory>
 #include <string>
 
 #include "convert_options.h"
 #include "export/gltf_writer.h"
+#include "render/png_writer.h"
 #include "scene/scene.h"
 #include "scene_summary.h"
 
@@ -47,7 +48,10 @@ int Run(const ConvertCommandLine& command) {
     return 1;
   }
   ReleaseFileBytes(scene);
-  const ExportResult result = sceneio::WriteGltf(scene, command.options, command.outputPath);
+  const ExportResult result = command.output == sceneio::OutputKind::kPng
+                                  ? sceneio::WritePicture(scene, command.options, command.width,
+                                                          command.height, command.outputPath)
+                                  : sceneio::WriteGltf(scene, command.options, command.outputPath);
   for (const std::string& warning : result.warnings) Say("warning: ", warning);
   for (const std::string& note : result.notes) Say("note: ", note);
   if (result.status == ExportStatus::kBadOptions) return UsageError(result.error);

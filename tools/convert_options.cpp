@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "render/render.h"
+
 namespace sceneio {
 namespace {
 
@@ -17,6 +19,7 @@ struct OutputEnding {
 constexpr OutputEnding kOutputEndings[] = {
     {".gltf", OutputKind::kGltf},
     {".glb", OutputKind::kGlb},
+    {".png", OutputKind::kPng},
 };
 
 struct RoleWord {
@@ -74,7 +77,8 @@ class ConvertApp {
         "GROUP is read as scene-inspect reads it: / and \\ both separate directories. OUTPUT\n"
         "ends in " +
         EndingsText() +
-        "; a .gltf gets its .bin and textures beside it.\n\n"
+        ": a .gltf gets its .bin and textures beside it; a .png is a picture of\n"
+        "the scene drawn from its camera (or framing all geometry when it has none).\n\n"
         "Exit status: 0 when OUTPUT was written, 1 when the load failed or the scene cannot be\n"
         "converted, 2 for a usage error. Nothing is left at OUTPUT unless it was written.");
     app_.add_option("--faces", faces_,
@@ -88,6 +92,10 @@ class ConvertApp {
                     "the material of a body's triangles, both named as scene-inspect shows them "
                     "(repeatable)")
         ->type_name("BODY=MATERIAL");
+    app_.add_option("--size", size_,
+                    "the picture's width and height in pixels, each 16 to 8192 "
+                    "(default 800x600; for a .png OUTPUT)")
+        ->type_name("WxH");
     app_.set_version_flag("--version", std::string(SCENEIO_VERSION), "the program's version");
     app_.add_option("GROUP", group_, "the scene's group file")->required()->type_name("");
     app_.add_option("OUTPUT", output_, "the file to write")->required()->type_name("");
@@ -108,6 +116,10 @@ class ConvertApp {
     if (!facesError.empty()) Fault(facesError);
     if (indexBase_ != "0" && indexBase_ != "1") Fault("--index-base must be 0 or 1: " + indexBase_);
     parsed_.options.indexBase = indexBase_ == "1" ? 1 : 0;
+    if (!ParsePictureSize(size_, parsed_.width, parsed_.height)) {
+      Fault("--size must be WIDTHxHEIGHT, each from " + std::to_string(kMinPictureSide) + " to " +
+            std::to_string(kMaxPictureSide) + ": " + size_);
+    }
     for (const std::string& pair : materials_) {
       const size_t equals = pair.find('=');
       if (equals == std::string::npos || equals == 0 || equals + 1 == pair.size()) {
@@ -123,9 +135,11 @@ class ConvertApp {
   }
 
   ConvertCommandLine& parsed_;
-  CLI::App app_{"Writes the scene whose group file is GROUP as glTF 2.0.", "scene-convert"};
+  CLI::App app_{"Writes the scene whose group file is GROUP as glTF 2.0 or as a PNG picture.",
+                "scene-convert"};
   std::string faces_ = "position,normal,uv";
   std::string indexBase_ = "0";
+  std::string size_ = "800x600";
   std::vector<std::string> materials_;
   std::string group_;
   std::string output_;

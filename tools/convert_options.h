@@ -1,6 +1,7 @@
 // scene-convert's command line: the group file, the output and how faces are read and dressed.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "export/export_model.h"
@@ -9,7 +10,7 @@ namespace sceneio {
 
 // What OUTPUT's ending asks for. A new kind of output is one value here and one row in the
 // table of endings in convert_options.cpp.
-enum class OutputKind { kGltf, kGlb };
+enum class OutputKind { kGltf, kGlb, kPng };
 
 // The kind of output `path` names by its ending; false when no ending is known.
 bool OutputKindOf(const std::string& path, OutputKind& kind);
@@ -22,6 +23,8 @@ struct ConvertCommandLine {
   std::string outputPath;  // as given
   OutputKind output = OutputKind::kGlb;
   ExportOptions options;
+  int32_t width = 800;  // of a picture (kPng), from --size
+  int32_t height = 600;
   std::string error;  // for kUsageError: what was wrong, one line without a line feed
 };
 

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <new>
 
 namespace sceneio {
 namespace {
@@ -99,6 +100,26 @@ bool WritePngFile(const Picture& picture, const std::string& path, std::string& 
     return false;
   }
   return true;
+}
+
+ExportResult WritePicture(const Scene& scene, const ExportOptions& options, int32_t width,
+                          int32_t height, const std::string& path) {
+  ExportResult result;
+  try {
+    ExportScene model;
+    if (!PrepareExport(scene, options, model, result)) return result;
+    Picture picture;
+    std::string error;
+    if (!RenderScene(model, width, height, picture, result.notes, error) ||
+        !WritePngFile(picture, path, error)) {
+      result.status = ExportStatus::kWriteFailed;
+      result.error = error;
+    }
+  } catch (const std::bad_alloc&) {
+    result.status = ExportStatus::kWriteFailed;
+    result.error = "out of memory";
+  }
+  return result;
 }
 
 }  // namespace sceneio

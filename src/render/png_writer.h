@@ -5,7 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "export/export_model.h"
 #include "render/render.h"
+#include "scene/scene.h"
 
 namespace sceneio {
 
@@ -16,5 +18,11 @@ bool EncodePng(const Picture& picture, std::vector<uint8_t>& png, std::string& e
 // Encodes `picture` and puts it at `path`: written beside it first and renamed over it, so a
 // failure leaves no file behind and an existing file untouched. false, with `error`, on failure.
 bool WritePngFile(const Picture& picture, const std::string& path, std::string& error);
+
+// Maps `scene` under `options` as the glTF export does (PrepareExport), draws it at width x
+// height and writes the PNG to `path` the same way. The note that the view was made up is in
+// the result's notes. Throws nothing.
+ExportResult WritePicture(const Scene& scene, const ExportOptions& options, int32_t width,
+                          int32_t height, const std::string& path);
 
 }  // namespace sceneio

@@ -72,7 +72,7 @@ async function main(argv) {
   let cwd = options.sample;
   let group = 'dork/dork.grp';
   if (options.makeScene) {
-    run('python3', [options.makeScene, '--out', 'scene', ...options.makeArgs], dir);
+    run('python3', [path.resolve(options.makeScene), '--out', 'scene', ...options.makeArgs], dir);
     cwd = dir;
     group = 'scene/dork.grp';
   }
