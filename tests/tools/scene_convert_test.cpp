@@ -99,7 +99,7 @@ const ConvertCase kCases[] = {
      {},
      "dork/dork.grp out.obj",
      2,
-     {"scene-convert: OUTPUT must end in .gltf or .glb: out.obj"}},
+     {"scene-convert: OUTPUT must end in .gltf, .glb or .png: out.obj"}},
     {"faces without position",
      {},
      "--faces uv,normal,none dork/dork.grp out.glb",
