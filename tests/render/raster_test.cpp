@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <utility>
 #include <vector>
 
 namespace sceneio {
@@ -212,7 +213,66 @@ constexpr struct {
     {"znear of zero", 1, 0, 100},
     {"zfar before znear", 1, 10, 5},
     {"zfar at infinity", 1, 1, std::numeric_limits<float>::infinity()},
+    {"a field of view that is not a number", std::numeric_limits<float>::quiet_NaN(), 1, 100},
+    {"znear that is not a number", 1, std::numeric_limits<float>::quiet_NaN(), 100},
 };
+
+// A value that is not finite anywhere in a corner, its position or its colour, would reach the
+// integer pixel arithmetic as nonsense: the triangle or point is dropped instead.
+TEST(Raster, NothingNotFiniteIsDrawn) {
+  float ClipVertex::*fields[] = {&ClipVertex::x, &ClipVertex::y, &ClipVertex::w};
+  const float bad[] = {std::numeric_limits<float>::quiet_NaN(),
+                       std::numeric_limits<float>::infinity()};
+  for (int field = 0; field < 6; ++field) {
+    for (const float value : bad) {
+      for (int corner = 0; corner < 3; ++corner) {
+        SCOPED_TRACE(testing::Message() << "field " << field << " of corner " << corner);
+        Raster raster(TestView(), kBack);
+        const Vector3 big[3] = {{-1e4f, -1e4f, -10}, {1e4f, -1e4f, -10}, {0, 1e4f, -10}};
+        ClipVertex v[3];
+        for (int i = 0; i < 3; ++i) {
+          v[i] = raster.Project(big[i]);
+          v[i].color = {1, 1, 1};
+        }
+        ClipVertex& spoilt = v[corner];
+        if (field < 3) {
+          spoilt.*fields[field] = value;
+        } else {
+          (field == 3 ? spoilt.color.r : field == 4 ? spoilt.color.g : spoilt.color.b) = value;
+        }
+        raster.DrawTriangle(v[0], v[1], v[2]);
+        raster.DrawPoint(spoilt, 3);
+        EXPECT_EQ(DrawnCount(raster), 0);
+      }
+    }
+  }
+}
+
+TEST(Raster, PointOfNoSizeDrawsNothing) {
+  Raster raster(TestView(), kBack);
+  ClipVertex v = raster.Project({0, 0, -10});
+  v.color = {1, 1, 1};
+  raster.DrawPoint(v, 0);
+  raster.DrawPoint(v, -3);
+  EXPECT_EQ(DrawnCount(raster), 0);
+}
+
+// No pixels at all: nothing to draw into, and no buffer to write past.
+TEST(Raster, PictureWithoutPixelsDrawsNothing) {
+  for (const auto& [width, height] : {std::pair{0, 64}, std::pair{64, 0}, std::pair{-5, 64}}) {
+    SCOPED_TRACE(testing::Message() << width << "x" << height);
+    View view = TestView();
+    view.width = width;
+    view.height = height;
+    Raster raster(view, kBack);
+    Draw(raster, {{-1e4f, -1e4f, -10}, {1e4f, -1e4f, -10}, {0, 1e4f, -10}});
+    ClipVertex v = raster.Project({0, 0, -10});
+    raster.DrawPoint(v, 3);
+    EXPECT_EQ(raster.width(), 0);
+    EXPECT_EQ(raster.height(), 0);
+    EXPECT_TRUE(raster.pixels().empty());
+  }
+}
 
 TEST(Raster, UnusableViewKeepsTheBackground) {
   for (const auto& c : kUnusableViews) {
