@@ -33,3 +33,7 @@ set(SCENE_ARGS --make-scene ${PROJECT_SOURCE_DIR}/bench/make-scene
     --make-arg --triangles --make-arg 3000 --make-arg --bodies --make-arg 4
     --make-arg --seed --make-arg 7 --make-arg --no-normals)
 sceneio_silhouette_check(render_silhouette_generated_no_normals PYTHON)
+# The near plane through the cube: both must cut its sides there, not drop or stretch them.
+set(SCENE_ARGS --sample ${PROJECT_SOURCE_DIR}/examples
+    --camera ${CMAKE_CURRENT_LIST_DIR}/render/near_cut.cam)
+sceneio_silhouette_check(render_silhouette_near_plane_cut)

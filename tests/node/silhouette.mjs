@@ -3,12 +3,14 @@
 //
 //   node silhouette.mjs --convert EXE --dir DIR --width W --height H --background R,G,B
 //                       (--sample EXAMPLES_DIR | --make-scene SCRIPT [--make-arg A]...)
+//                       [--camera FILE]
 //
-// --background is the colour scene-convert clears its pictures to. DIR is emptied first and
+// --background is the colour scene-convert clears its pictures to. --camera replaces the
+// scene's camera file with FILE (in a copy: the sources are never written). DIR is emptied first and
 // keeps both pictures and a difference picture: white where both drew, red where only
 // scene-convert did, blue where only three.js did.
 import { spawnSync } from 'node:child_process';
-import { mkdir, readFile, rm, writeFile } from 'node:fs/promises';
+import { copyFile, cp, mkdir, readFile, readdir, rm, writeFile } from 'node:fs/promises';
 import path from 'node:path';
 import { PNG } from 'pngjs';
 import { BACKGROUND_RGB, renderGlb } from './render.mjs';
@@ -21,7 +23,7 @@ function parseArguments(argv) {
   const options = { makeArgs: [] };
   const single = { '--convert': 'convert', '--dir': 'dir', '--width': 'width',
                    '--height': 'height', '--background': 'background', '--sample': 'sample',
-                   '--make-scene': 'makeScene' };
+                   '--make-scene': 'makeScene', '--camera': 'camera' };
   for (let i = 0; i < argv.length; i += 2) {
     if (i + 1 >= argv.length) throw new CheckFailure(`${argv[i]} needs a value`);
     if (single[argv[i]]) options[single[argv[i]]] = argv[i + 1];
@@ -75,6 +77,15 @@ async function main(argv) {
     run('python3', [path.resolve(options.makeScene), '--out', 'scene', ...options.makeArgs], dir);
     cwd = dir;
     group = 'scene/dork.grp';
+  } else if (options.camera) {
+    await cp(path.join(options.sample, 'dork'), path.join(dir, 'sample', 'dork'), { recursive: true });
+    cwd = path.join(dir, 'sample');
+  }
+  if (options.camera) {
+    const folder = path.join(cwd, path.dirname(group));
+    const cameras = (await readdir(folder)).filter((name) => name.endsWith('.cam'));
+    if (cameras.length !== 1) throw new CheckFailure(`no single camera file in ${folder}`);
+    await copyFile(path.resolve(options.camera), path.join(folder, cameras[0]));
   }
   const convert = path.resolve(options.convert);
   const ours = path.join(dir, 'scene-convert.png');
