@@ -828,6 +828,12 @@ TEST(ExportCamera, RejectsWithTheValue) {
        "camera left out: lookup-vector 0 0 0 is parallel to the view direction"},
       {"location infinite", CameraOf(45, 0.1f, 10, {kInf, 0, 5}, {}, {0, 1, 0}),
        "camera left out: location inf 0 5 is not finite"},
+      {"aim infinite", CameraOf(45, 0.1f, 10, {0, 0, 5}, {0, -kInf, 0}, {0, 1, 0}),
+       "camera left out: aim 0 -inf 0 is not finite"},
+      {"up not a number", CameraOf(45, 0.1f, 10, {0, 0, 5}, {}, {kNan, 1, 0}),
+       "camera left out: lookup-vector nan 1 0 is not finite"},
+      {"hither infinite", CameraOf(45, kInf, kInf, {0, 0, 5}, {}, {0, 1, 0}),
+       "camera left out: hither inf is not a positive distance"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -849,6 +855,10 @@ TEST(ExportCamera, LooksAtTheAim) {
       CameraOf(30, 1, 2, {0, 0, 0}, {0, 0, 5}, {0, 1, 0}),    // looking along +Z
       CameraOf(30, 1, 2, {0, 0, 0}, {0, -5, 0}, {0, 0, -1}),  // straight down
       CameraOf(30, 1, 2, {1, 1, 1}, {0, 0, 0}, {1, 1, 0}),    // up not perpendicular
+      // Half turns, where the frame's trace is negative and the quaternion comes from its
+      // largest diagonal term: about X, then about Z.
+      CameraOf(30, 1, 2, {0, 0, 0}, {0, 0, 5}, {0, -1, 0}),
+      CameraOf(30, 1, 2, {0, 0, 0}, {0, 0, -5}, {0, -1, 0}),
   };
   for (const Camera& camera : cases) {
     Scene scene;
