@@ -124,10 +124,17 @@ TEST(TokenReaderComposite, ScriptedStepsMatchPlainReads) {
   }
 }
 
-// The integer lies beyond the first 56 bytes the fast path looks at.
+// The integer lies beyond the first 56 bytes the fast path looks at, or its tail runs past the
+// 64 bytes it sees.
 TEST(TokenReaderComposite, IntegerAfterALongRunOfWhitespace) {
   Pair pair(kPad + "12, " + kPad + "345) 6 " + kPad);
   Step(pair, 2, 0);
+  Step(pair, 2, 0);
+  Step(pair, 2, 0);
+}
+
+TEST(TokenReaderComposite, IntegerWithATailLongerThanTheWindow) {
+  Pair pair("12" + std::string(80, 'x') + " 7 " + kPad);
   Step(pair, 2, 0);
   Step(pair, 2, 0);
 }

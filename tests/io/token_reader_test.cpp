@@ -273,6 +273,21 @@ TEST(TokenReaderPosition, SeekOutsideTheBytesStopsAtTheirEnds) {
   EXPECT_TRUE(reader.Ended());
 }
 
+// No token is the empty stop, so the run goes to the end counting every token; a reader that
+// has stopped delivers nothing at all.
+TEST(TokenReaderSkipPast, EmptyStopAndStoppedReaderFindNothing) {
+  std::string text;
+  for (int i = 0; i < 40; ++i) text += "ab ";
+  FileBuffer file = BufferOf(text);
+  TokenReader reader(file);
+  int64_t delivered = -1;
+  EXPECT_FALSE(reader.SkipPast("", delivered));
+  EXPECT_EQ(delivered, 40);
+  EXPECT_TRUE(reader.Ended());
+  EXPECT_FALSE(reader.SkipPast(">", delivered));
+  EXPECT_EQ(delivered, 0);
+}
+
 TEST(TokenReaderPosition, FailedReaderStaysFailed) {
   FileBuffer file = BufferOf("ab");
   TokenReader reader(file);
