@@ -179,6 +179,39 @@ TEST_P(PathKind, IsNotReadAndNothingWaits) {
   EXPECT_FALSE(std::filesystem::exists(dir.root() / "out.glb"));
 }
 
+// The sample's material file names the texture "brick.png", which scene-convert embeds when it
+// is a PNG beside the material file. In its place, no kind of path may make it wait: the
+// texture is left out with a warning and the rest is written.
+class TexturePathKind : public ::testing::TestWithParam<Path> {};
+
+TEST_P(TexturePathKind, IsLeftOutAndNothingWaits) {
+  TempDir dir;
+  testing::WriteSampleCopy(dir);
+  Holder holder;
+  const std::string why = Make({3, GetParam()}, dir.root() / "dork" / "brick.png", holder);
+  if (!why.empty()) {
+    ASSERT_EQ(GetParam(), Path::kTerminal) << why;
+    GTEST_SKIP() << why;
+  }
+  const BoundedResult convert =
+      testing::RunProgramWithin(kBound, SCENE_CONVERT_PATH, dir.root().string(),
+                                {"dork/dork.grp", "out.glb"}, testing::Stderr::kWithOut);
+  EXPECT_FALSE(convert.timedOut);
+  EXPECT_EQ(convert.status, 0);
+  EXPECT_NE(convert.out.find("warning: material \"brick\": texture \"brick.png\" left out: "),
+            std::string::npos)
+      << convert.out;
+  EXPECT_TRUE(std::filesystem::is_regular_file(dir.root() / "out.glb"));
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryKind, TexturePathKind,
+                         ::testing::Values(Path::kPipeWithoutWriter, Path::kDevZero, Path::kDevNull,
+                                           Path::kTerminal, Path::kSocket, Path::kDirectory,
+                                           Path::kDanglingLink, Path::kLinkLoop),
+                         [](const ::testing::TestParamInfo<Path>& info) {
+                           return std::string(kPathNames[static_cast<int>(info.param)]);
+                         });
+
 std::vector<Row> AllRows() {
   std::vector<Row> rows;
   for (int file = 0; file < 5; ++file) {
