@@ -32,7 +32,9 @@ add_executable(sceneio_fault_tests
   ${CMAKE_CURRENT_SOURCE_DIR}/faults/memory_bounds.cpp)
 # changing_file.cpp stands between the loader and read() and fstat(), to change a file while
 # it is read or make the call fail.
-target_link_options(sceneio_fault_tests PRIVATE -Wl,--wrap=read -Wl,--wrap=fstat)
+# allocation_counter.cpp stands between the loader and its large-block mapping, to count it.
+target_link_options(sceneio_fault_tests PRIVATE -Wl,--wrap=read -Wl,--wrap=fstat
+  -Wl,--wrap=_ZN7sceneio13MapLargeBlockEm -Wl,--wrap=_ZN7sceneio15UnmapLargeBlockEPvm)
 target_include_directories(sceneio_fault_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(sceneio_fault_tests PRIVATE sceneio_plain GTest::gtest GTest::gtest_main)
 target_compile_definitions(sceneio_fault_tests PRIVATE

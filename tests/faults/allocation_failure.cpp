@@ -13,20 +13,12 @@
 namespace sceneio {
 namespace {
 
+using testing::kSampleCopyGroup;
 using testing::TempDir;
 
-TEST(AllocationFailure, EveryFailureEndsTheLoadAndLeaksNothing) {
-  // The sample has every kind of record and every object section, so each parser's arrays and
-  // strings are among the allocations that fail.
-  TempDir dir;
-  testing::WriteSampleCopy(dir);
-  const std::string group = dir.GroupPath();
-  {
-    Scene whole;
-    ASSERT_EQ(whole.Load(group.c_str()), 0);
-    ASSERT_GT(whole.objects.count, 0);
-  }
-
+// Makes allocation 1, 2, ... of a load of `group` fail in turn until the load no longer takes
+// that many; returns how many it takes.
+size_t FailEachAllocationInTurn(const std::string& group) {
   size_t n = 1;
   for (;; ++n) {
     SCOPED_TRACE("allocation " + std::to_string(n) + " fails");
@@ -42,12 +34,52 @@ TEST(AllocationFailure, EveryFailureEndsTheLoadAndLeaksNothing) {
     EXPECT_EQ(testing::HeldBytes(), heldBefore);
     if (!failed) {
       EXPECT_EQ(result, 0);
-      break;
+      return n;
     }
     EXPECT_EQ(result, -1);
-    ASSERT_LT(n, 100000u) << "the load never stops allocating";
+    if (n >= 100000u) {
+      ADD_FAILURE() << "the load never stops allocating";
+      return n;
+    }
   }
-  EXPECT_GT(n, 20u);  // the scene above takes dozens of allocations
+}
+
+// One body whose object file and vertex array are both large enough to be mapped on their own
+// rather than taken through operator new.
+void WriteLargeBlockScene(const TempDir& dir) {
+  dir.Write("dork/dork.grp", kSampleCopyGroup);
+  dir.Write("dork/s.lgt", "< >\n");
+  dir.Write("dork/s.cam", ") ( )\n");
+  dir.Write("dork/s.gmf", "\n");
+  std::string objects = "body \"b\" (\nvertices[] <\n";
+  for (int i = 0; i < 400000; ++i) objects += "v 1 2 3, 0 0 1\n";
+  dir.Write("dork/s.gof", objects + ">\n)\n");
+}
+
+constexpr struct {
+  const char* name;
+  void (*write)(const TempDir&);
+  size_t leastAllocations;
+} kScenes[] = {
+    // Every kind of record and every object section, so each parser's arrays and strings are
+    // among the allocations that fail.
+    {"the sample", testing::WriteSampleCopy, 20},
+    {"a file block and an array mapped on their own", WriteLargeBlockScene, 8},
+};
+
+TEST(AllocationFailure, EveryFailureEndsTheLoadAndLeaksNothing) {
+  for (const auto& c : kScenes) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    c.write(dir);
+    const std::string group = dir.GroupPath();
+    {
+      Scene whole;
+      ASSERT_EQ(whole.Load(group.c_str()), 0);
+      ASSERT_GT(whole.objects.count, 0);
+    }
+    EXPECT_GT(FailEachAllocationInTurn(group), c.leastAllocations);
+  }
 }
 
 }  // namespace
