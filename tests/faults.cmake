@@ -1,7 +1,8 @@
 # Fault tests that a sanitizer would get in the way of: scene-load under an address-space limit
 # (sanitizer shadow memory cannot be mapped under one), a replaced global operator new that
-# counts bytes or fails, and a wrapped read() and fstat() that change or fail the file being
-# read. In a sanitized build they use their own copy of the library and of scene-load, built
+# counts bytes or fails, a wrapped read() and fstat() that change or fail the file being
+# read, and a wrapped write(), close() and rename() that fail or cut short what a conversion
+# writes. In a sanitized build they use their own copy of the library and of scene-load, built
 # from the same sources with every sanitizer option taken out, so they run unchanged in the
 # `test` preset. Without sanitizers the library is plain already, and one copy of it keeps one
 # set of coverage counts per source. Their sources are not *_test.cpp files, so the main suite
@@ -10,15 +11,19 @@ if(SCENEIO_SANITIZE)
   file(GLOB SCENEIO_PLAIN_SOURCES CONFIGURE_DEPENDS
     ${PROJECT_SOURCE_DIR}/src/io/*.cpp
     ${PROJECT_SOURCE_DIR}/src/parsers/*.cpp
-    ${PROJECT_SOURCE_DIR}/src/scene/*.cpp)
+    ${PROJECT_SOURCE_DIR}/src/scene/*.cpp
+    ${PROJECT_SOURCE_DIR}/src/export/*.cpp
+    ${PROJECT_SOURCE_DIR}/src/render/*.cpp)
   list(REMOVE_ITEM SCENEIO_PLAIN_SOURCES ${PROJECT_SOURCE_DIR}/src/scene/main.cpp)
 
   add_library(sceneio_plain STATIC ${SCENEIO_PLAIN_SOURCES})
   target_include_directories(sceneio_plain PUBLIC ${PROJECT_SOURCE_DIR}/src)
   target_compile_features(sceneio_plain PUBLIC cxx_std_20)
+  target_link_libraries(sceneio_plain PRIVATE nlohmann_json::nlohmann_json PkgConfig::SPNG)
+  target_compile_definitions(sceneio_plain PRIVATE SCENEIO_VERSION="${PROJECT_VERSION}")
 else()
   add_library(sceneio_plain INTERFACE)
-  target_link_libraries(sceneio_plain INTERFACE sceneio)
+  target_link_libraries(sceneio_plain INTERFACE sceneio sceneio_gltf sceneio_render)
 endif()
 
 add_executable(scene-load-plain ${PROJECT_SOURCE_DIR}/src/scene/main.cpp)
@@ -29,14 +34,18 @@ add_executable(sceneio_fault_tests
   ${CMAKE_CURRENT_SOURCE_DIR}/faults/address_limit.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/faults/allocation_failure.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/faults/changing_file.cpp
-  ${CMAKE_CURRENT_SOURCE_DIR}/faults/memory_bounds.cpp)
+  ${CMAKE_CURRENT_SOURCE_DIR}/faults/memory_bounds.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/faults/write_failure.cpp)
 # changing_file.cpp stands between the loader and read() and fstat(), to change a file while
 # it is read or make the call fail.
 # allocation_counter.cpp stands between the loader and its large-block mapping, to count it.
+# write_failure.cpp stands between the converter and write(), close() and rename().
 target_link_options(sceneio_fault_tests PRIVATE -Wl,--wrap=read -Wl,--wrap=fstat
+  -Wl,--wrap=write -Wl,--wrap=close -Wl,--wrap=rename
   -Wl,--wrap=_ZN7sceneio13MapLargeBlockEm -Wl,--wrap=_ZN7sceneio15UnmapLargeBlockEPvm)
 target_include_directories(sceneio_fault_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
-target_link_libraries(sceneio_fault_tests PRIVATE sceneio_plain GTest::gtest GTest::gtest_main)
+target_link_libraries(sceneio_fault_tests PRIVATE sceneio_plain GTest::gtest GTest::gtest_main
+  nlohmann_json::nlohmann_json)
 target_compile_definitions(sceneio_fault_tests PRIVATE
   SCENEIO_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
   SCENE_LOAD_PLAIN_PATH="$<TARGET_FILE:scene-load-plain>")

@@ -49,11 +49,15 @@ std::string ErrnoText(int error) {
   return std::strerror(error);
 }
 
-// A file written beside its final path under a name of its own, removed unless committed.
+// A file written beside its final path under a name of its own, removed unless committed; a
+// commit not settled when it goes (an exception between the files of one output) is undone.
 class PendingFile {
  public:
   explicit PendingFile(std::filesystem::path finalPath) : final_(std::move(finalPath)) {}
-  ~PendingFile() { Discard(); }
+  ~PendingFile() {
+    Restore();
+    Discard();
+  }
   PendingFile(const PendingFile&) = delete;
   PendingFile& operator=(const PendingFile&) = delete;
 

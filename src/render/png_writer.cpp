@@ -77,13 +77,17 @@ bool WritePngFile(const Picture& picture, const std::string& path, std::string& 
     return false;
   }
   size_t written = 0;
+  int savedErrno = 0;
   while (written < png.size()) {
     const ssize_t step = write(descriptor, png.data() + written, png.size() - written);
     if (step < 0 && errno == EINTR) continue;
-    if (step <= 0) break;
+    if (step <= 0) {
+      // A write that puts nothing sets no errno: what errno holds then is some earlier error.
+      savedErrno = step < 0 ? errno : EIO;
+      break;
+    }
     written += static_cast<size_t>(step);
   }
-  const int savedErrno = written == png.size() ? 0 : (errno != 0 ? errno : EIO);
   const bool closed = close(descriptor) == 0;
   if (savedErrno != 0 || !closed) {
     error = "cannot write " + path + ": " + std::strerror(savedErrno != 0 ? savedErrno : errno);

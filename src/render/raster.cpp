@@ -86,9 +86,9 @@ Raster::Raster(const View& view, Rgb8 background) : view_(view), background_(bac
             view.forward.z * view.up.x - view.forward.x * view.up.z,
             view.forward.x * view.up.y - view.forward.y * view.up.x};
   const double halfTan = std::tan(0.5 * static_cast<double>(view.yfov));
-  const bool usable = view.yfov > 0 && view.yfov < 3.14159f && std::isfinite(halfTan) &&
-                      halfTan > 0 && view.znear > 0 && view.zfar > view.znear &&
-                      std::isfinite(view.zfar) && count > 0;
+  // A field of view in (0, 3.14159) gives a finite, positive half tangent.
+  const bool usable = view.yfov > 0 && view.yfov < 3.14159f && view.znear > 0 &&
+                      view.zfar > view.znear && std::isfinite(view.zfar) && count > 0;
   if (usable) {
     scaleY_ = static_cast<float>(1.0 / halfTan);
     scaleX_ = static_cast<float>(height_ / (halfTan * width_));

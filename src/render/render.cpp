@@ -18,16 +18,23 @@ struct DirectionalLight {
   Color3 color;    // colour times intensity
 };
 
-Vector3 Normalized(const Vector3& v) {
-  const float length = std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
+// In double, as the export normalises: the squared length of a finite float vector, or the
+// cross product of two edges of a large face, may overflow a float but not a double.
+Vector3 Normalized(double x, double y, double z) {
+  const double length = std::sqrt(x * x + y * y + z * z);
   if (!(length > 0) || !std::isfinite(length)) return {};
-  return {v.x / length, v.y / length, v.z / length};
+  return {static_cast<float>(x / length), static_cast<float>(y / length),
+          static_cast<float>(z / length)};
+}
+Vector3 Normalized(const Vector3& v) {
+  return Normalized(v.x, v.y, v.z);
 }
 
 Vector3 FaceNormal(const Vector3& a, const Vector3& b, const Vector3& c) {
-  const Vector3 u = {b.x - a.x, b.y - a.y, b.z - a.z};
-  const Vector3 v = {c.x - a.x, c.y - a.y, c.z - a.z};
-  return Normalized({u.y * v.z - u.z * v.y, u.z * v.x - u.x * v.z, u.x * v.y - u.y * v.x});
+  const double u[3] = {double(b.x) - a.x, double(b.y) - a.y, double(b.z) - a.z};
+  const double v[3] = {double(c.x) - a.x, double(c.y) - a.y, double(c.z) - a.z};
+  return Normalized(u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2],
+                    u[0] * v[1] - u[1] * v[0]);
 }
 
 // Lambert: each light adds its colour by the cosine between the normal and the way back to it.

@@ -512,6 +512,20 @@ constexpr struct {
     {"overlong form is not UTF-8", "\xC0\xAF", "\xC3\x80\xC2\xAF"},
     {"surrogate is not UTF-8", "\xED\xA0\x80", "\xC3\xAD\xC2\xA0\xC2\x80"},
     {"cut sequence is not UTF-8", "a\xE2\x82", "a\xC3\xA2\xC2\x82"},
+    {"overlong three-byte form is not UTF-8", "\xE0\x9F\xBF", "\xC3\xA0\xC2\x9F\xC2\xBF"},
+    {"lowest three-byte form after E0 is UTF-8", "\xE0\xA0\x80", "\xE0\xA0\x80"},
+    {"overlong four-byte form is not UTF-8", "\xF0\x8F\xBF\xBF",
+     "\xC3\xB0\xC2\x8F\xC2\xBF\xC2\xBF"},
+    {"above U+10FFFF is not UTF-8", "\xF4\x90\x80\x80", "\xC3\xB4\xC2\x90\xC2\x80\xC2\x80"},
+    {"U+10FFFF is UTF-8", "\xF4\x8F\xBF\xBF", "\xF4\x8F\xBF\xBF"},
+    {"ASCII where a third byte belongs is not UTF-8",
+     "\xE2\x82"
+     "A",
+     "\xC3\xA2\xC2\x82"
+     "A"},
+    {"a lead where a fourth byte belongs is not UTF-8", "\xF0\x9F\x8E\xC3",
+     "\xC3\xB0\xC2\x9F\xC2\x8E\xC3\x83"},
+    {"second byte above the continuations is not UTF-8", "\xC3\xC3", "\xC3\x83\xC3\x83"},
 };
 
 TEST(ExportNames, MatchesTable) {

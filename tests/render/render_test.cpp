@@ -209,6 +209,51 @@ TEST(RenderScene, FileNormalsShadeAcrossAFaceAndTheFaceNormalEvenly) {
   EXPECT_EQ(At(flat, 40, 25)[0], At(flat, 40, 35)[0]);
 }
 
+// Any finite normal is a direction: one whose squared length overflows a float shades as the
+// unit normal does, whether it comes from the file or from a large face.
+TEST(RenderScene, NormalsOfAnyFiniteLengthShadeAsUnitOnes) {
+  const struct {
+    const char* name;
+    float normalScale;    // of the file's normals
+    float positionScale;  // of the square, the eye and the clip planes
+    bool hasNormals;
+  } kCases[] = {
+      {"file normals of length 1e30", 1e30f, 1, true},
+      {"face normal of a square 2e20 across", 1, 1e20f, false},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.name);
+    Picture pictures[2];
+    for (int scaled = 0; scaled < 2; ++scaled) {
+      const float n = scaled ? c.normalScale : 1;
+      const float p = scaled ? c.positionScale : 1;
+      Body body;
+      Fill(body.vertices, {{-p, -p, 0}, {p, -p, 0}, {p, p, 0}, {-p, p, 0}});
+      Fill(body.normals, {{-0.7f * n, 0, 0.7f * n},
+                          {0.7f * n, 0, 0.7f * n},
+                          {0.7f * n, 0, 0.7f * n},
+                          {-0.7f * n, 0, 0.7f * n}});
+      ExportMesh mesh;
+      mesh.body = &body;
+      mesh.kind = ExportMesh::Kind::kTriangles;
+      mesh.hasNormals = c.hasNormals;
+      for (int32_t i = 0; i < 4; ++i) mesh.vertices.push_back({i, i, -1});
+      mesh.indices = {0, 1, 2, 0, 2, 3};
+      ExportScene scene;
+      scene.meshes = {mesh};
+      scene.lights.push_back(LightTravelling({1, 0, -1}));
+      scene.camera = CameraAt({0, 0, 3 * p}, {0, 0, -1}, {0, 1, 0});
+      scene.camera->znear = 0.1f * p;
+      scene.camera->zfar = 100 * p;
+      pictures[scaled] = Render(scene);
+    }
+    for (const int32_t x : {30, 40, 50}) {
+      EXPECT_TRUE(Drawn(pictures[1], x, 30));
+      EXPECT_NEAR(At(pictures[1], x, 30)[0], At(pictures[0], x, 30)[0], 1) << x;
+    }
+  }
+}
+
 TEST(RenderScene, WithoutLightsTheEyeLights) {
   TestMesh cube;
   MakeCube(cube);
@@ -233,6 +278,21 @@ TEST(RenderScene, BodyWithOnlyVerticesIsDrawnAsPoints) {
   scene.lights.push_back(LightTravelling({0, 0, -1}));
   scene.camera = CameraAt({0, 0, 8}, {0, 0, -1}, {0, 1, 0});
   EXPECT_EQ(DrawnCount(Render(scene)), 3 * kPointSize * kPointSize);
+}
+
+TEST(RenderScene, WithoutCameraTheViewFramesPointsToo) {
+  Body body;
+  Fill(body.vertices, {{500, -70, 20}, {510, -60, 25}, {505, -75, 30}});
+  ExportMesh mesh;
+  mesh.body = &body;
+  mesh.kind = ExportMesh::Kind::kPoints;
+  ExportScene scene;
+  scene.meshes.push_back(mesh);
+  std::vector<std::string> notes;
+  const Picture picture = Render(scene, &notes);
+  ASSERT_FALSE(notes.empty());
+  EXPECT_EQ(notes[0].rfind("no usable camera: the view frames the bounding box", 0), 0u);
+  EXPECT_GE(DrawnCount(picture), 2 * kPointSize * kPointSize);
 }
 
 // Only a mesh whose arrays disagree with its body: nothing else in the picture is lost.
