@@ -39,13 +39,15 @@ add_executable(sceneio_fault_tests
 # changing_file.cpp stands between the loader and read() and fstat(), to change a file while
 # it is read or make the call fail.
 # allocation_counter.cpp stands between the loader and its large-block mapping, to count it.
-# write_failure.cpp stands between the converter and write(), close() and rename().
+# write_failure.cpp stands between the converter and write(), close() and rename(), and
+# between the picture and its PNG encoder.
 target_link_options(sceneio_fault_tests PRIVATE -Wl,--wrap=read -Wl,--wrap=fstat
   -Wl,--wrap=write -Wl,--wrap=close -Wl,--wrap=rename
+  -Wl,--wrap=spng_ctx_new -Wl,--wrap=spng_encode_image -Wl,--wrap=spng_get_png_buffer
   -Wl,--wrap=_ZN7sceneio13MapLargeBlockEm -Wl,--wrap=_ZN7sceneio15UnmapLargeBlockEPvm)
 target_include_directories(sceneio_fault_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(sceneio_fault_tests PRIVATE sceneio_plain GTest::gtest GTest::gtest_main
-  nlohmann_json::nlohmann_json)
+  nlohmann_json::nlohmann_json PkgConfig::SPNG)
 target_compile_definitions(sceneio_fault_tests PRIVATE
   SCENEIO_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
   SCENE_LOAD_PLAIN_PATH="$<TARGET_FILE:scene-load-plain>")

@@ -715,6 +715,11 @@ TEST(ExportOptionsCheck, ContradictionsAreRefused) {
        0,
        "--faces position,uv,uv: position must appear exactly once, normal and uv "
        "at most once"},
+      {{P, N, N},
+       0,
+       "--faces position,normal,normal: position must appear exactly once, normal "
+       "and uv at most once"},
+      {{P, static_cast<TripleRole>(4), X}, 0, "--faces holds an unknown role"},
       {{P, X, X}, 0, ""},
       {{P, N, U}, 2, "--index-base must be 0 or 1, not 2"},
   };

@@ -276,6 +276,35 @@ TEST(GltfWriter, TexturedMaterialOnABodyWithoutUvs) {
   EXPECT_EQ(doc["materials"][1]["name"], "brick (untextured)");
 }
 
+// Beside a .gltf: one copy per texture file, shared by the materials that name it, each under
+// a name no other copy has (two files may share a name in different folders); every file name
+// percent-escaped in its URI.
+TEST(GltfWriter, TextureCopiesAndUris) {
+  TempDir dir;
+  std::filesystem::create_directories(dir.root() / "scene/sub");
+  std::filesystem::copy_file(kBrick, dir.root() / "scene/brick.png");
+  std::filesystem::copy_file(kBrick, dir.root() / "scene/sub/brick.png");
+  Scene scene;
+  FillCorners(scene, 3);
+  scene.materialFile = std::make_unique<FileBuffer>();
+  scene.materialFile->directory = (dir.root() / "scene").string() + "\\";
+  ASSERT_TRUE(scene.materials.Allocate(3));
+  const char* textures[3] = {"\"brick.png\"", "\"sub/brick.png\"", "\"brick.png\""};
+  for (int m = 0; m < 3; ++m) scene.materials.items[m].textureName = textures[m];
+  const ExportResult result = WriteGltf(scene, {}, (dir.root() / "out dir#1.gltf").string());
+  ASSERT_TRUE(result.ok()) << result.error;
+  const json doc = ReadGltf(dir.root() / "out dir#1.gltf").json;
+  EXPECT_EQ(doc["buffers"][0]["uri"], "out%20dir%231.bin");
+  ASSERT_EQ(doc["images"].size(), 2u);
+  EXPECT_EQ(doc["images"][0]["uri"], "out%20dir%231_brick.png");
+  EXPECT_EQ(doc["images"][1]["uri"], "out%20dir%231_2_brick.png");
+  for (int m = 0; m < 3; ++m) {
+    EXPECT_EQ(doc["materials"][m]["pbrMetallicRoughness"]["baseColorTexture"]["index"], m % 2) << m;
+  }
+  EXPECT_EQ(ReadBytes(dir.root() / "out dir#1_brick.png"), ReadBytes(kBrick));
+  EXPECT_EQ(ReadBytes(dir.root() / "out dir#1_2_brick.png"), ReadBytes(kBrick));
+}
+
 std::set<std::string> Listing(const std::filesystem::path& dir) {
   std::set<std::string> names;
   for (const auto& entry : std::filesystem::recursive_directory_iterator(dir)) {
@@ -291,14 +320,19 @@ TEST(GltfWriter, FailureLeavesNothingBehind) {
     const char* blocker;  // made a directory before the write, so a file cannot go there
     bool outOfRange;
     ExportStatus status;
+    bool fresh;  // no file of an earlier conversion there
   } cases[] = {
-      {"output is a directory", "out.glb", "out.glb", false, ExportStatus::kWriteFailed},
-      {".bin cannot be put in place", "out.gltf", "out.bin", false, ExportStatus::kWriteFailed},
+      {"output is a directory", "out.glb", "out.glb", false, ExportStatus::kWriteFailed, false},
+      {".bin cannot be put in place", "out.gltf", "out.bin", false, ExportStatus::kWriteFailed,
+       false},
       {"texture copy cannot be put in place", "out.gltf", "out_brick.png", false,
-       ExportStatus::kWriteFailed},
-      {"folder missing", "missing/out.glb", nullptr, false, ExportStatus::kWriteFailed},
-      {"index out of range", "out.glb", nullptr, true, ExportStatus::kInvalidScene},
-      {"index out of range, .gltf", "out.gltf", nullptr, true, ExportStatus::kInvalidScene},
+       ExportStatus::kWriteFailed, false},
+      // The .bin and the texture copy are in place when the .gltf fails: they are taken away.
+      {".gltf cannot be put in place, nothing there before", "out.gltf", "out.gltf", false,
+       ExportStatus::kWriteFailed, true},
+      {"folder missing", "missing/out.glb", nullptr, false, ExportStatus::kWriteFailed, false},
+      {"index out of range", "out.glb", nullptr, true, ExportStatus::kInvalidScene, false},
+      {"index out of range, .gltf", "out.gltf", nullptr, true, ExportStatus::kInvalidScene, false},
   };
   Scene scene;
   LoadSample(scene);
@@ -307,6 +341,7 @@ TEST(GltfWriter, FailureLeavesNothingBehind) {
     TempDir dir;
     // Files already there, as an earlier conversion left them: none may change.
     for (const char* old : {"out.glb", "out.gltf", "out.bin", "out_brick.png"}) {
+      if (c.fresh) break;
       if (c.blocker == nullptr || std::string(old) != c.blocker) dir.Write(old, "earlier");
     }
     if (c.blocker != nullptr) std::filesystem::create_directory(dir.root() / c.blocker);

@@ -4,6 +4,7 @@
 // (the test binary links with --wrap for both) and pass through unless a row arms them.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <spng.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -102,6 +103,33 @@ extern "C" int __wrap_rename(const char* from, const char* to) {
     windowEnd = nullptr;
   }
   return result;
+}
+
+namespace {
+
+enum class EncoderFault { kNone, kContext, kImage, kBuffer };
+EncoderFault encoderFault = EncoderFault::kNone;
+
+}  // namespace
+
+extern "C" spng_ctx* __real_spng_ctx_new(int flags);
+extern "C" int __real_spng_encode_image(spng_ctx* context, const void* image, size_t length,
+                                        int format, int flags);
+extern "C" void* __real_spng_get_png_buffer(spng_ctx* context, size_t* length, int* error);
+
+extern "C" spng_ctx* __wrap_spng_ctx_new(int flags) {
+  return encoderFault == EncoderFault::kContext ? nullptr : __real_spng_ctx_new(flags);
+}
+extern "C" int __wrap_spng_encode_image(spng_ctx* context, const void* image, size_t length,
+                                        int format, int flags) {
+  if (encoderFault == EncoderFault::kImage) return SPNG_EMEM;
+  return __real_spng_encode_image(context, image, length, format, flags);
+}
+extern "C" void* __wrap_spng_get_png_buffer(spng_ctx* context, size_t* length, int* error) {
+  if (encoderFault != EncoderFault::kBuffer)
+    return __real_spng_get_png_buffer(context, length, error);
+  *error = SPNG_EMEM;
+  return nullptr;
 }
 
 namespace sceneio {
@@ -298,6 +326,37 @@ TEST(WriteFailure, EveryAllocationFailureIsReportedAndLeavesNothingBehind) {
       }
     }
     EXPECT_GT(n, 5u);
+  }
+}
+
+// The encoder's own failures (it fails only when it cannot allocate) end the picture before a
+// file is made.
+TEST(WriteFailure, EncoderFailuresAreReportedAndWriteNothing) {
+  const std::string outOfMemory = spng_strerror(SPNG_EMEM);
+  const struct {
+    const char* name;
+    EncoderFault fault;
+    std::string error;
+  } kCases[] = {
+      {"no encoder", EncoderFault::kContext, "PNG encoding failed: out of memory"},
+      {"the image does not encode", EncoderFault::kImage,
+       "PNG encoding failed at image: " + outOfMemory},
+      {"the encoded file cannot be taken", EncoderFault::kBuffer,
+       "PNG encoding failed at output: " + outOfMemory},
+  };
+  Scene scene;
+  ASSERT_EQ(scene.Load(testing::SampleGroupPath().c_str()), 0);
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    for (const char* old : kEarlier) dir.Write(old, "earlier");
+    const std::map<std::string, std::string> before = Files(dir.root());
+    encoderFault = c.fault;
+    const ExportResult result = Convert(scene, (dir.root() / "out.png").string());
+    encoderFault = EncoderFault::kNone;
+    EXPECT_EQ(result.status, ExportStatus::kWriteFailed);
+    EXPECT_EQ(result.error, c.error);
+    EXPECT_EQ(Files(dir.root()), before);
   }
 }
 

@@ -261,6 +261,8 @@ TEST(RenderScene, WithoutLightsTheEyeLights) {
   scene.meshes.push_back(cube.mesh);
   scene.camera = CameraAt({0, 0, 6}, {0, 0, -1}, {0, 1, 0});
   std::vector<std::string> notes;
+  // A light that travels nowhere lights nothing.
+  scene.lights.push_back(LightTravelling({0, 0, 0}));
   const Picture picture = Render(scene, &notes);
   ASSERT_EQ(notes.size(), 1u);
   EXPECT_EQ(notes[0], "no usable light: the picture is lit from the eye");
@@ -295,7 +297,8 @@ TEST(RenderScene, WithoutCameraTheViewFramesPointsToo) {
   EXPECT_GE(DrawnCount(picture), 2 * kPointSize * kPointSize);
 }
 
-// Only a mesh whose arrays disagree with its body: nothing else in the picture is lost.
+// Only a mesh whose arrays disagree with its body: nothing else in the picture is lost, with
+// the scene's camera or a framed view.
 TEST(RenderScene, IndicesOutsideTheArraysAreNotFollowed) {
   TestMesh cube;
   MakeCube(cube);
@@ -306,10 +309,28 @@ TEST(RenderScene, IndicesOutsideTheArraysAreNotFollowed) {
   MakeCube(badIndex);
   badIndex.mesh.indices[5] = 99;
   badIndex.mesh.hasNormals = true;  // and its body has no normals
+  TestMesh badSecond;
+  MakeCube(badSecond);
+  badSecond.mesh.indices[4] = 99;
+  TestMesh badFirst;
+  MakeCube(badFirst);
+  badFirst.mesh.indices[3] = 99;
+  TestMesh badNormal;
+  MakeCube(badNormal);
+  Fill(badNormal.body.normals, {std::begin(kCubeCorners), std::end(kCubeCorners)});
+  for (int32_t i = 0; i < 8; ++i) badNormal.mesh.vertices[i].normal = i;
+  badNormal.mesh.vertices[5].normal = 8;
+  badNormal.mesh.hasNormals = true;
+  badNormal.mesh.material = 3;  // and the scene has no materials
+  ExportMesh noBody;
+  noBody.kind = ExportMesh::Kind::kTriangles;
   ExportScene scene;
-  scene.meshes = {broken.mesh, badIndex.mesh, cube.mesh};
+  scene.meshes = {broken.mesh,    badIndex.mesh, badSecond.mesh, badFirst.mesh,
+                  badNormal.mesh, noBody,        cube.mesh};
   scene.lights.push_back(LightTravelling({0, 0, -1}));
   scene.camera = CameraAt({0, 0, 6}, {0, 0, -1}, {0, 1, 0});
+  EXPECT_TRUE(Drawn(Render(scene), 40, 30));
+  scene.camera.reset();
   EXPECT_TRUE(Drawn(Render(scene), 40, 30));
 }
 
