@@ -45,6 +45,8 @@ size_t failFromFirstWrite = 0;    // 0: no window
 const char* windowEnd = nullptr;  // the rename onto this path closes the window
 bool windowFailed = false;
 
+const char* growOnFirstWrite = nullptr;  // a file that gains a byte at the first write
+
 }  // namespace
 
 extern "C" ssize_t __real_write(int fd, const void* data, size_t bytes);
@@ -55,6 +57,14 @@ extern "C" int __real_rename(const char* from, const char* to);
 extern "C" ssize_t __wrap_write(int fd, const void* data, size_t bytes) {
   if (fd <= 2) return __real_write(fd, data, bytes);
   lastWritten = fd;
+  if (growOnFirstWrite != nullptr) {
+    const int grown = open(growOnFirstWrite, O_WRONLY | O_APPEND | O_CLOEXEC);
+    if (grown >= 0) {
+      __real_write(grown, "!", 1);
+      __real_close(grown);
+    }
+    growOnFirstWrite = nullptr;
+  }
   if (failFromFirstWrite > 0) {
     sceneio::testing::FailAllocation(failFromFirstWrite);
     failFromFirstWrite = 0;
@@ -327,6 +337,28 @@ TEST(WriteFailure, EveryAllocationFailureIsReportedAndLeavesNothingBehind) {
     }
     EXPECT_GT(n, 5u);
   }
+}
+
+// A texture that changes between the check and the copy is not copied half-changed: the
+// conversion fails and leaves nothing (the first write, of the .bin, is where it grows).
+TEST(WriteFailure, TextureThatChangesWhileWrittenIsReported) {
+  TempDir source;
+  testing::WriteSampleCopy(source);
+  std::filesystem::copy_file(std::filesystem::path(SCENEIO_SOURCE_DIR) / "examples/dork/brick.png",
+                             source.root() / "dork/brick.png");
+  Scene scene;
+  ASSERT_EQ(scene.Load(source.GroupPath().c_str()), 0);
+  const std::string texture = std::filesystem::canonical(source.root() / "dork/brick.png").string();
+  TempDir dir;
+  for (const char* old : kEarlier) dir.Write(old, "earlier");
+  const std::map<std::string, std::string> before = Files(dir.root());
+  growOnFirstWrite = texture.c_str();
+  const ExportResult result = Convert(scene, (dir.root() / "out.gltf").string());
+  growOnFirstWrite = nullptr;
+  EXPECT_EQ(result.status, ExportStatus::kWriteFailed);
+  EXPECT_EQ(result.error,
+            "texture " + texture + " changed or vanished while the scene was written");
+  EXPECT_EQ(Files(dir.root()), before);
 }
 
 // The encoder's own failures (it fails only when it cannot allocate) end the picture before a
