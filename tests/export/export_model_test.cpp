@@ -505,6 +505,7 @@ constexpr struct {
     {"only one pair", "\"\"a\"\"", "\"a\""},
     {"unquoted kept", "cube", "cube"},
     {"lone quote kept", "\"", "\""},
+    {"opening quote only kept", "\"cube", "\"cube"},
     {"valid UTF-8 kept", "\"w\xC3\xBCrfel \xE2\x82\xAC \xF0\x9F\x8E\xB2\"",
      "w\xC3\xBCrfel \xE2\x82\xAC \xF0\x9F\x8E\xB2"},
     {"invalid byte: whole name as Latin-1", "\"w\xFCrfel \xC3\xBC\"",
@@ -914,6 +915,9 @@ TEST(ExportTextures, OnlyImagesInsideTheFolder) {
   dir.Write("scene/photo.jpg", std::string(kJpegHead, sizeof kJpegHead - 1));
   dir.Write("scene/notes.png", "just text, named like an image");
   dir.Write("scene/short.png", "\x89PN");
+  dir.Write("scene/cut.jpg", "\xFF\xD8");
+  dir.Write("scene/second.jpg", std::string("\xFF\x00\xFF\xE0 not a JPEG", 15));
+  dir.Write("scene/third.jpg", std::string("\xFF\xD8\x00\xE0 not a JPEG", 15));
   std::filesystem::create_symlink(dir.root() / "outside.png", dir.root() / "scene/link.png");
   std::filesystem::create_symlink("tex/ok.png", dir.root() / "scene/inside-link.png");
   std::filesystem::create_directories(dir.root() / "scene/folder.png");
@@ -942,6 +946,14 @@ TEST(ExportTextures, OnlyImagesInsideTheFolder) {
       {"not an image", "\"notes.png\"", "", "neither a PNG nor a JPEG image by its first bytes"},
       {"shorter than a signature", "\"short.png\"", "",
        "neither a PNG nor a JPEG image by its first bytes"},
+      {"JPEG signature cut short", "\"cut.jpg\"", "",
+       "neither a PNG nor a JPEG image by its first bytes"},
+      {"JPEG signature, second byte wrong", "\"second.jpg\"", "",
+       "neither a PNG nor a JPEG image by its first bytes"},
+      {"JPEG signature, third byte wrong", "\"third.jpg\"", "",
+       "neither a PNG nor a JPEG image by its first bytes"},
+      {"a digit before a colon is no drive", "\"1:x.png\"", "",
+       "no such file beside the material file"},
       {"missing", "\"gone.png\"", "", "no such file beside the material file"},
       {"a folder", "\"folder.png\"", "", "not a regular file"},
       {"a FIFO does not hang", "\"pipe.png\"", "", "not a regular file"},
