@@ -5,16 +5,14 @@
 //   SOURCE: --sample EXAMPLES_DIR (dork/dork.grp under it) | --make-scene SCRIPT [--make-arg A]...
 //
 // DIR is emptied first; everything is written there (the build tree), never into the sources.
-import { spawnSync } from 'node:child_process';
 import { mkdir, rm } from 'node:fs/promises';
 import path from 'node:path';
 import { expectedCounts, readGlbJson } from './glb.mjs';
 import { renderGlb } from './render.mjs';
 import { formatResult, passes, validateFile } from './validate.mjs';
+import { CheckFailure, run } from './steps.mjs';
 
 const kMinimumShare = 0.02;  // of the picture that must differ from the background
-
-class CheckFailure extends Error {}
 
 function parseArguments(argv) {
   const options = { mode: argv[0], convertArgs: [], makeArgs: [] };
@@ -33,17 +31,6 @@ function parseArguments(argv) {
   }
   if (!options.sample === !options.makeScene) throw new CheckFailure('one of --sample, --make-scene');
   return options;
-}
-
-function run(command, args, cwd) {
-  console.log(`$ (cd ${cwd} && ${[command, ...args].join(' ')})`);
-  const child = spawnSync(command, args, { cwd, encoding: 'utf8', timeout: 300000 });
-  if (child.stdout) process.stdout.write(child.stdout);
-  if (child.stderr) process.stdout.write(child.stderr);
-  if (child.error) throw new CheckFailure(`${command} did not run: ${child.error.message}`);
-  if (child.status !== 0) {
-    throw new CheckFailure(`${path.basename(command)} exited with ${child.status ?? child.signal}`);
-  }
 }
 
 // Writes the scene's files (a generated one) or points at the sample; returns [cwd, GROUP].

@@ -9,15 +9,13 @@
 // scene's camera file with FILE (in a copy: the sources are never written). DIR is emptied first and
 // keeps both pictures and a difference picture: white where both drew, red where only
 // scene-convert did, blue where only three.js did.
-import { spawnSync } from 'node:child_process';
 import { copyFile, cp, mkdir, readFile, readdir, rm, writeFile } from 'node:fs/promises';
 import path from 'node:path';
 import { PNG } from 'pngjs';
 import { BACKGROUND_RGB, renderGlb } from './render.mjs';
+import { CheckFailure, run } from './steps.mjs';
 
 const kMinimumIoU = 0.95;
-
-class CheckFailure extends Error {}
 
 function parseArguments(argv) {
   const options = { makeArgs: [] };
@@ -36,17 +34,6 @@ function parseArguments(argv) {
   if (!options.sample === !options.makeScene) throw new CheckFailure('one of --sample, --make-scene');
   options.background = options.background.split(',').map(Number);
   return options;
-}
-
-function run(command, args, cwd) {
-  console.log(`$ (cd ${cwd} && ${[command, ...args].join(' ')})`);
-  const child = spawnSync(command, args, { cwd, encoding: 'utf8', timeout: 300000 });
-  if (child.stdout) process.stdout.write(child.stdout);
-  if (child.stderr) process.stdout.write(child.stderr);
-  if (child.error) throw new CheckFailure(`${command} did not run: ${child.error.message}`);
-  if (child.status !== 0) {
-    throw new CheckFailure(`${path.basename(command)} exited with ${child.status ?? child.signal}`);
-  }
 }
 
 // true per pixel where the picture is not `background`.
