@@ -1,7 +1,7 @@
 # Fault tests that a sanitizer would get in the way of: scene-load under an address-space limit
 # (sanitizer shadow memory cannot be mapped under one), a replaced global operator new that
 # counts bytes or fails, a wrapped read() and fstat() that change or fail the file being
-# read, and a wrapped write(), close() and rename() that fail or cut short what a conversion
+# read, and a wrapped write() and close() that fail or cut short what a conversion
 # writes. In a sanitized build they use their own copy of the library and of scene-load, built
 # from the same sources with every sanitizer option taken out, so they run unchanged in the
 # `test` preset. Without sanitizers the library is plain already, and one copy of it keeps one
@@ -19,7 +19,7 @@ if(SCENEIO_SANITIZE)
   add_library(sceneio_plain STATIC ${SCENEIO_PLAIN_SOURCES})
   target_include_directories(sceneio_plain PUBLIC ${PROJECT_SOURCE_DIR}/src)
   target_compile_features(sceneio_plain PUBLIC cxx_std_20)
-  target_link_libraries(sceneio_plain PRIVATE nlohmann_json::nlohmann_json PkgConfig::SPNG)
+  target_link_libraries(sceneio_plain PRIVATE PkgConfig::SPNG)
   target_compile_definitions(sceneio_plain PRIVATE SCENEIO_VERSION="${PROJECT_VERSION}")
 else()
   add_library(sceneio_plain INTERFACE)
@@ -39,10 +39,10 @@ add_executable(sceneio_fault_tests
 # changing_file.cpp stands between the loader and read() and fstat(), to change a file while
 # it is read or make the call fail.
 # allocation_counter.cpp stands between the loader and its large-block mapping, to count it.
-# write_failure.cpp stands between the converter and write(), close() and rename(), and
+# write_failure.cpp stands between the converter and write() and close(), and
 # between the picture and its PNG encoder.
 target_link_options(sceneio_fault_tests PRIVATE -Wl,--wrap=read -Wl,--wrap=fstat
-  -Wl,--wrap=write -Wl,--wrap=close -Wl,--wrap=rename
+  -Wl,--wrap=write -Wl,--wrap=close
   -Wl,--wrap=spng_ctx_new -Wl,--wrap=spng_encode_image -Wl,--wrap=spng_get_png_buffer
   -Wl,--wrap=_ZN7sceneio13MapLargeBlockEm -Wl,--wrap=_ZN7sceneio15UnmapLargeBlockEPvm)
 target_include_directories(sceneio_fault_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})

@@ -16,15 +16,14 @@
 #include <map>
 #include <memory>
 #include <new>
-#include <nlohmann/json.hpp>
 #include <set>
 #include <string_view>
 #include <vector>
 
+#include "export/json_text.h"
+
 namespace sceneio {
 namespace {
-
-using Json = nlohmann::ordered_json;
 
 static_assert(sizeof(Vector3) == 12 && sizeof(Vector2) == 8,
               "vertex arrays are written to the buffer as they lie in memory");
@@ -265,19 +264,6 @@ bool CopyImage(const Image& image, Sink& sink, std::string& error) {
   return true;
 }
 
-Json Array3(float a, float b, float c) {
-  return Json::array({a, b, c});
-}
-Json Array3(const Vector3& v) {
-  return Array3(v.x, v.y, v.z);
-}
-Json Array3(const Color3& c) {
-  return Array3(c.r, c.g, c.b);
-}
-Json Array4(const std::array<float, 4>& v) {
-  return Json::array({v[0], v[1], v[2], v[3]});
-}
-
 // Percent-escapes every byte but the unreserved ones, so any file name is a relative URI.
 std::string UriOf(const std::string& name) {
   static constexpr char kHex[] = "0123456789ABCDEF";
@@ -292,6 +278,21 @@ std::string UriOf(const std::string& name) {
   }
   return uri;
 }
+
+// One of the document's top-level arrays, built apart from it and left out when empty.
+struct JsonList {
+  JsonText text;
+  size_t count = 0;
+
+  // The text to write the next element to; that element's index is count - 1.
+  JsonText& Add() {
+    if (count++ == 0) text.Open('[');
+    return text;
+  }
+  void PutInto(JsonText& doc, const char* key) {
+    if (count > 0) doc.Key(key).Raw(text.Close(']'));
+  }
+};
 
 class Writer {
  public:
@@ -314,53 +315,67 @@ class Writer {
     Piece piece{what, source, binLength_, length};
     binLength_ = Align4(binLength_ + length);
     pieces_.push_back(piece);
-    Json view = {{"buffer", 0}, {"byteOffset", piece.offset}, {"byteLength", length}};
-    if (target != 0) view["target"] = target;
-    doc_["bufferViews"].push_back(std::move(view));
-    return doc_["bufferViews"].size() - 1;
+    JsonText& view = views_.Add();
+    view.Open('{').Field("buffer", 0).Field("byteOffset", piece.offset);
+    view.Field("byteLength", length);
+    if (target != 0) view.Field("target", target);
+    view.Close('}');
+    return views_.count - 1;
+  }
+
+  // Leaves the accessor open, for its bounds.
+  size_t OpenAccessor(size_t view, int componentType, size_t count, const char* type) {
+    accessors_.Add().Open('{').Field("bufferView", view).Field("componentType", componentType);
+    accessors_.text.Field("count", count).Field("type", type);
+    return accessors_.count - 1;
   }
 
   size_t AddAccessor(size_t view, int componentType, size_t count, const char* type) {
-    doc_["accessors"].push_back(
-        {{"bufferView", view}, {"componentType", componentType}, {"count", count}, {"type", type}});
-    return doc_["accessors"].size() - 1;
+    const size_t accessor = OpenAccessor(view, componentType, count, type);
+    accessors_.text.Close('}');
+    return accessor;
   }
 
   size_t AddPositions(const ExportMesh& mesh, size_t m, size_t count, Piece::What what) {
     const size_t view = AddView(what, m, uint64_t{count} * 12, kArrayBuffer);
-    const size_t accessor = AddAccessor(view, kFloat, count, "VEC3");
-    doc_["accessors"][accessor]["min"] = Array3(mesh.min);
-    doc_["accessors"][accessor]["max"] = Array3(mesh.max);
+    const size_t accessor = OpenAccessor(view, kFloat, count, "VEC3");
+    accessors_.text.Field("min", mesh.min).Field("max", mesh.max).Close('}');
     return accessor;
   }
 
-  Json Primitive(const ExportMesh& mesh, size_t m) {
-    Json primitive;
+  void AddMesh(const ExportMesh& mesh, size_t m) {
+    // The primitive first: its views and accessors go to other lists, and its material may add
+    // a material.
+    JsonText primitive;
+    primitive.Open('{').Key("attributes").Open('{');
     if (mesh.kind == ExportMesh::Kind::kPoints) {
       const auto count = static_cast<size_t>(mesh.body->vertices.count);
-      primitive["attributes"]["POSITION"] = AddPositions(mesh, m, count, Piece::What::kPoints);
-      primitive["mode"] = kModePoints;
-      return primitive;
+      primitive.Field("POSITION", AddPositions(mesh, m, count, Piece::What::kPoints)).Close('}');
+      primitive.Field("mode", kModePoints);
+    } else {
+      const size_t count = mesh.vertices.size();
+      primitive.Field("POSITION", AddPositions(mesh, m, count, Piece::What::kPositions));
+      if (mesh.hasNormals) {
+        const size_t view = AddView(Piece::What::kNormals, m, uint64_t{count} * 12, kArrayBuffer);
+        primitive.Field("NORMAL", AddAccessor(view, kFloat, count, "VEC3"));
+      }
+      if (mesh.hasUvs) {
+        const size_t view = AddView(Piece::What::kUvs, m, uint64_t{count} * 8, kArrayBuffer);
+        primitive.Field("TEXCOORD_0", AddAccessor(view, kFloat, count, "VEC2"));
+      }
+      primitive.Close('}');
+      const bool shortIndices = count <= kMaxShortIndexedVertices;
+      const size_t view =
+          AddView(shortIndices ? Piece::What::kShortIndices : Piece::What::kIndices, m,
+                  uint64_t{mesh.indices.size()} * (shortIndices ? 2 : 4), kElementArrayBuffer);
+      primitive.Field("indices", AddAccessor(view, shortIndices ? kUnsignedShort : kUnsignedInt,
+                                             mesh.indices.size(), "SCALAR"));
+      primitive.Field("mode", kModeTriangles);
+      if (mesh.material >= 0) primitive.Field("material", MaterialFor(mesh));
     }
-    const size_t count = mesh.vertices.size();
-    primitive["attributes"]["POSITION"] = AddPositions(mesh, m, count, Piece::What::kPositions);
-    if (mesh.hasNormals) {
-      const size_t view = AddView(Piece::What::kNormals, m, uint64_t{count} * 12, kArrayBuffer);
-      primitive["attributes"]["NORMAL"] = AddAccessor(view, kFloat, count, "VEC3");
-    }
-    if (mesh.hasUvs) {
-      const size_t view = AddView(Piece::What::kUvs, m, uint64_t{count} * 8, kArrayBuffer);
-      primitive["attributes"]["TEXCOORD_0"] = AddAccessor(view, kFloat, count, "VEC2");
-    }
-    const bool shortIndices = count <= kMaxShortIndexedVertices;
-    const size_t view =
-        AddView(shortIndices ? Piece::What::kShortIndices : Piece::What::kIndices, m,
-                uint64_t{mesh.indices.size()} * (shortIndices ? 2 : 4), kElementArrayBuffer);
-    primitive["indices"] = AddAccessor(view, shortIndices ? kUnsignedShort : kUnsignedInt,
-                                       mesh.indices.size(), "SCALAR");
-    primitive["mode"] = kModeTriangles;
-    if (mesh.material >= 0) primitive["material"] = MaterialFor(mesh);
-    return primitive;
+    primitive.Close('}');
+    meshes_.Add().Open('{').Field("name", mesh.name).Key("primitives").Open('[').Raw(primitive);
+    meshes_.text.Close(']').Close('}');
   }
 
   // A textured material on a primitive without texture coordinates would be invalid glTF:
@@ -370,30 +385,28 @@ class Writer {
     if (mesh.hasUvs || textureOf_[m] < 0) return m;
     auto [at, added] = untextured_.try_emplace(m, 0);
     if (added) {
-      Json copy = MaterialJson(model_.materials[m], -1);
-      copy["name"] = model_.materials[m].name + " (untextured)";
-      doc_["materials"].push_back(std::move(copy));
-      at->second = doc_["materials"].size() - 1;
+      AddMaterial(model_.materials[m], model_.materials[m].name + " (untextured)", -1);
+      at->second = materials_.count - 1;
       notes_.push_back("material \"" + model_.materials[m].name +
                        "\" is also written without its texture, for bodies without uvs");
     }
     return at->second;
   }
 
-  Json MaterialJson(const ExportMaterial& material, int32_t texture) {
-    Json pbr = {{"baseColorFactor", Array4(material.baseColor)},
-                {"metallicFactor", 0},
-                {"roughnessFactor", material.roughness}};
-    if (texture >= 0) pbr["baseColorTexture"] = {{"index", texture}};
-    Json json = {{"name", material.name}, {"pbrMetallicRoughness", std::move(pbr)}};
-    json["emissiveFactor"] = Array3(material.emissive);
-    json["alphaMode"] = material.blend ? "BLEND" : "OPAQUE";
+  void AddMaterial(const ExportMaterial& material, const std::string& name, int32_t texture) {
+    JsonText& json = materials_.Add();
+    json.Open('{').Field("name", name).Key("pbrMetallicRoughness").Open('{');
+    json.Field("baseColorFactor", material.baseColor);
+    if (texture >= 0) json.Key("baseColorTexture").Open('{').Field("index", texture).Close('}');
+    json.Field("metallicFactor", 0).Field("roughnessFactor", material.roughness).Close('}');
+    json.Field("emissiveFactor", material.emissive);
+    json.Field("alphaMode", material.blend ? "BLEND" : "OPAQUE");
     if (material.specular) {
-      json["extensions"]["KHR_materials_specular"]["specularColorFactor"] =
-          Array3(*material.specular);
+      json.Key("extensions").Open('{').Key("KHR_materials_specular").Open('{');
+      json.Field("specularColorFactor", *material.specular).Close('}').Close('}');
       usesSpecular_ = true;
     }
-    return json;
+    json.Close('}');
   }
 
   bool PlanImages(std::string& error) {
@@ -414,23 +427,24 @@ class Writer {
             return false;
           }
           image.size = static_cast<uint64_t>(info.st_size);
-          Json json = {{"name", material.textureName}};
+          JsonText& json = imageList_.Add();
+          json.Open('{').Field("name", material.textureName);
           if (glb_) {
-            json["bufferView"] = AddView(Piece::What::kImage, images_.size(), image.size, 0);
-            json["mimeType"] = image.mime;
+            json.Field("bufferView", AddView(Piece::What::kImage, images_.size(), image.size, 0));
+            json.Field("mimeType", image.mime);
           } else {
             image.copy = output_.parent_path() / CopyName(stem, image, copyNames);
-            json["uri"] = UriOf(image.copy.filename().string());
+            json.Field("uri", UriOf(image.copy.filename().string()));
           }
-          doc_["images"].push_back(std::move(json));
-          doc_["textures"].push_back({{"source", images_.size()}});
+          json.Close('}');
+          textures_.Add().Open('{').Field("source", images_.size()).Close('}');
           at->second = static_cast<int32_t>(images_.size());
           images_.push_back(std::move(image));
         }
         texture = at->second;
       }
       textureOf_.push_back(texture);
-      doc_["materials"].push_back(MaterialJson(material, texture));
+      AddMaterial(material, material.name, texture);
     }
     return true;
   }
@@ -447,64 +461,74 @@ class Writer {
   }
 
   bool Plan(std::string& error) {
-    doc_["asset"] = {{"version", "2.0"}, {"generator", "scene-convert " SCENEIO_VERSION}};
-    doc_["scene"] = 0;
     if (!PlanImages(error)) return false;
-    Json nodes = Json::array();
+    JsonList nodes;
     for (size_t m = 0; m < model_.meshes.size(); ++m) {
       const ExportMesh& mesh = model_.meshes[m];
-      Json node = {{"name", mesh.name}};
+      JsonText& node = nodes.Add();
+      node.Open('{').Field("name", mesh.name);
       if (mesh.kind != ExportMesh::Kind::kEmpty) {
-        node["mesh"] = doc_["meshes"].size();
-        // Built first: it adds views and accessors to doc_, which would move doc_["meshes"].
-        Json primitive = Primitive(mesh, m);
-        doc_["meshes"].push_back(
-            {{"name", mesh.name}, {"primitives", Json::array({std::move(primitive)})}});
+        node.Field("mesh", meshes_.count);
+        AddMesh(mesh, m);
       }
-      nodes.push_back(std::move(node));
+      node.Close('}');
     }
+    JsonList lights;
     for (size_t l = 0; l < model_.lights.size(); ++l) {
       const ExportLight& light = model_.lights[l];
-      doc_["extensions"]["KHR_lights_punctual"]["lights"].push_back(
-          {{"name", light.name},
-           {"type", "directional"},
-           {"color", Array3(light.color)},
-           {"intensity", light.intensity}});
-      nodes.push_back({{"name", light.name},
-                       {"rotation", Array4(light.placement.rotation)},
-                       {"extensions", {{"KHR_lights_punctual", {{"light", l}}}}}});
+      lights.Add().Open('{').Field("name", light.name).Field("type", "directional");
+      lights.text.Field("color", light.color).Field("intensity", light.intensity).Close('}');
+      JsonText& node = nodes.Add();
+      node.Open('{').Field("name", light.name).Field("rotation", light.placement.rotation);
+      node.Key("extensions").Open('{').Key("KHR_lights_punctual").Open('{').Field("light", l);
+      node.Close('}').Close('}').Close('}');
     }
+    JsonList cameras;
     if (model_.camera) {
       const ExportCamera& camera = *model_.camera;
-      doc_["cameras"].push_back(
-          {{"name", camera.name},
-           {"type", "perspective"},
-           {"perspective",
-            {{"yfov", camera.yfov}, {"znear", camera.znear}, {"zfar", camera.zfar}}}});
-      nodes.push_back({{"name", camera.name},
-                       {"camera", 0},
-                       {"translation", Array3(camera.placement.translation)},
-                       {"rotation", Array4(camera.placement.rotation)}});
+      cameras.Add().Open('{').Field("name", camera.name).Field("type", "perspective");
+      cameras.text.Key("perspective").Open('{').Field("yfov", camera.yfov);
+      cameras.text.Field("znear", camera.znear).Field("zfar", camera.zfar).Close('}').Close('}');
+      JsonText& node = nodes.Add();
+      node.Open('{').Field("name", camera.name).Field("camera", 0);
+      node.Field("translation", camera.placement.translation);
+      node.Field("rotation", camera.placement.rotation).Close('}');
     }
-    Json sceneNodes = Json::array();
-    for (size_t n = 0; n < nodes.size(); ++n) sceneNodes.push_back(n);
-    doc_["scenes"] = Json::array({{{"nodes", std::move(sceneNodes)}}});
-    if (!nodes.empty()) doc_["nodes"] = std::move(nodes);
 
-    Json used = Json::array();
-    if (!model_.lights.empty()) used.push_back("KHR_lights_punctual");
-    if (usesSpecular_) used.push_back("KHR_materials_specular");
-    if (!used.empty()) doc_["extensionsUsed"] = std::move(used);
-
+    JsonText doc;
+    doc.Open('{').Key("asset").Open('{').Field("version", "2.0");
+    doc.Field("generator", "scene-convert " SCENEIO_VERSION).Close('}');
+    JsonList used;
+    if (lights.count > 0) used.Add().Value("KHR_lights_punctual");
+    if (usesSpecular_) used.Add().Value("KHR_materials_specular");
+    used.PutInto(doc, "extensionsUsed");
+    doc.Field("scene", 0).Key("scenes").Open('[').Open('{');
+    JsonList sceneNodes;
+    for (size_t n = 0; n < nodes.count; ++n) sceneNodes.Add().Value(n);
+    sceneNodes.PutInto(doc, "nodes");
+    doc.Close('}').Close(']');
+    nodes.PutInto(doc, "nodes");
+    meshes_.PutInto(doc, "meshes");
+    materials_.PutInto(doc, "materials");
+    textures_.PutInto(doc, "textures");
+    imageList_.PutInto(doc, "images");
+    cameras.PutInto(doc, "cameras");
+    accessors_.PutInto(doc, "accessors");
+    views_.PutInto(doc, "bufferViews");
     if (binLength_ > 0) {
-      Json buffer = {{"byteLength", binLength_}};
+      doc.Key("buffers").Open('[').Open('{').Field("byteLength", binLength_);
       if (!glb_) {
         binPath_ = output_.parent_path() / (output_.stem().string() + ".bin");
-        buffer["uri"] = UriOf(binPath_.filename().string());
+        doc.Field("uri", UriOf(binPath_.filename().string()));
       }
-      doc_["buffers"] = Json::array({std::move(buffer)});
+      doc.Close('}').Close(']');
     }
-    json_ = doc_.dump();
+    if (lights.count > 0) {
+      doc.Key("extensions").Open('{').Key("KHR_lights_punctual").Open('{');
+      lights.PutInto(doc, "lights");
+      doc.Close('}').Close('}');
+    }
+    json_ = std::move(doc.Close('}')).Release();
     if (glb_ && 12 + 8 + Align4(json_.size()) + (binLength_ > 0 ? 8 + binLength_ : 0) > kGlbLimit) {
       error = output_.string() + ": the scene is too large for one .glb (4 GiB); write .gltf";
       return false;
@@ -642,7 +666,7 @@ class Writer {
   const ExportScene& model_;
   std::filesystem::path output_;
   bool glb_;
-  Json doc_;
+  JsonList views_, accessors_, meshes_, materials_, imageList_, textures_;
   std::string json_;
   std::vector<Piece> pieces_;
   uint64_t binLength_ = 0;

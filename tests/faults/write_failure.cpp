@@ -38,20 +38,12 @@ bool failClose = false;  // the close of a descriptor written to reports EIO
 size_t bytesPut = 0;
 int lastWritten = -1;
 
-// The glTF document cannot be the one to fail: nlohmann::json's destructor allocates, and an
-// allocation failing in a destructor ends the program. So the allocations of a glTF conversion
-// fail from its first write to its last rename only, when the document is whole and stays so.
-size_t failFromFirstWrite = 0;    // 0: no window
-const char* windowEnd = nullptr;  // the rename onto this path closes the window
-bool windowFailed = false;
-
 const char* growOnFirstWrite = nullptr;  // a file that gains a byte at the first write
 
 }  // namespace
 
 extern "C" ssize_t __real_write(int fd, const void* data, size_t bytes);
 extern "C" int __real_close(int fd);
-extern "C" int __real_rename(const char* from, const char* to);
 
 // Descriptors 0 to 2 are the test's own output, never the converter's.
 extern "C" ssize_t __wrap_write(int fd, const void* data, size_t bytes) {
@@ -64,10 +56,6 @@ extern "C" ssize_t __wrap_write(int fd, const void* data, size_t bytes) {
       __real_close(grown);
     }
     growOnFirstWrite = nullptr;
-  }
-  if (failFromFirstWrite > 0) {
-    sceneio::testing::FailAllocation(failFromFirstWrite);
-    failFromFirstWrite = 0;
   }
   switch (writeFault) {
     case WriteFault::kFail:
@@ -102,15 +90,6 @@ extern "C" int __wrap_close(int fd) {
   if (failClose && fd == lastWritten && result == 0) {
     errno = EIO;
     return -1;
-  }
-  return result;
-}
-
-extern "C" int __wrap_rename(const char* from, const char* to) {
-  const int result = __real_rename(from, to);
-  if (windowEnd != nullptr && std::strcmp(windowEnd, to) == 0) {
-    windowFailed = sceneio::testing::StopFailing() || windowFailed;
-    windowEnd = nullptr;
   }
   return result;
 }
@@ -283,10 +262,9 @@ TEST(WriteFailure, EachFailureIsReportedAndLeavesNothingBehind) {
   }
 }
 
-// Allocation 1, 2, ... of a conversion (of a glTF one, from its first write) made to fail in
-// turn, until the conversion no longer takes that many. Whichever fails, the conversion says it ran
-// out of memory, leaks nothing, and the folder holds what it held; when none fails, the output is
-// the same as ever.
+// Allocation 1, 2, ... of a conversion made to fail in turn, until the conversion no longer takes
+// that many. Whichever fails, the conversion says it ran out of memory, leaks nothing, and the
+// folder holds what it held; when none fails, the output is the same as ever.
 TEST(WriteFailure, EveryAllocationFailureIsReportedAndLeavesNothingBehind) {
   Scene scene;
   ASSERT_EQ(scene.Load(testing::SampleGroupPath().c_str()), 0);
@@ -305,18 +283,9 @@ TEST(WriteFailure, EveryAllocationFailureIsReportedAndLeavesNothingBehind) {
       const size_t heldBefore = testing::HeldBytes();
       bool failed = false;
       {
-        const bool picture = path.ends_with(".png");
-        if (picture) {
-          testing::FailAllocation(n);
-        } else {
-          failFromFirstWrite = n;
-          windowEnd = path.c_str();
-          windowFailed = false;
-        }
+        testing::FailAllocation(n);
         const ExportResult result = Convert(scene, path);
-        failed = testing::StopFailing() || (!picture && windowFailed);
-        failFromFirstWrite = 0;
-        windowEnd = nullptr;
+        failed = testing::StopFailing();
         if (failed) {
           EXPECT_EQ(result.status, ExportStatus::kWriteFailed);
           EXPECT_EQ(result.error.rfind("out of memory", 0), 0u) << result.error;
