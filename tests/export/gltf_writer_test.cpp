@@ -305,6 +305,27 @@ TEST(GltfWriter, TextureCopiesAndUris) {
   EXPECT_EQ(ReadBytes(dir.root() / "out dir#1_2_brick.png"), ReadBytes(kBrick));
 }
 
+// A .glb holds its lengths in 32 bits: a texture that would take it past 4 GiB (a sparse file,
+// so the test writes almost nothing) stops the conversion before anything is written.
+TEST(GltfWriter, GlbPastFourGibIsRefused) {
+  TempDir dir;
+  const std::filesystem::path texture = dir.root() / "huge.png";
+  std::filesystem::copy_file(kBrick, texture);
+  std::filesystem::resize_file(texture, uint64_t{1} << 32);
+  Scene scene;
+  FillCorners(scene, 3);
+  scene.materialFile = std::make_unique<FileBuffer>();
+  scene.materialFile->directory = dir.root().string() + "/";
+  ASSERT_TRUE(scene.materials.Allocate(1));
+  scene.materials.items[0].textureName = "huge.png";
+  const std::string output = (dir.root() / "out.glb").string();
+  const ExportResult result = WriteGltf(scene, {}, output);
+  EXPECT_EQ(result.status, ExportStatus::kWriteFailed);
+  EXPECT_EQ(result.error, output + ": the scene is too large for one .glb (4 GiB); write .gltf");
+  EXPECT_FALSE(std::filesystem::exists(output));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.root()), {}), 1);
+}
+
 std::set<std::string> Listing(const std::filesystem::path& dir) {
   std::set<std::string> names;
   for (const auto& entry : std::filesystem::recursive_directory_iterator(dir)) {
