@@ -29,14 +29,18 @@ if(NOT TARGET scene-convert)
   return()
 endif()
 
-# sceneio_node_convert_check(NAME OUTPUT (SAMPLE | MAKE args...) [CONVERT args...]): converts
-# the sample scene or a bench/make-scene one to OUTPUT and validates it.
+# sceneio_node_convert_check(NAME OUTPUT (SAMPLE | SCENE DIR | MAKE args...) [CONVERT args...]):
+# converts the sample scene, the one at DIR/dork/dork.grp or a bench/make-scene one to OUTPUT
+# and validates it.
 function(sceneio_node_convert_check name output)
-  cmake_parse_arguments(PARSE_ARGV 2 arg "SAMPLE" "" "MAKE;CONVERT")
+  cmake_parse_arguments(PARSE_ARGV 2 arg "SAMPLE" "SCENE" "MAKE;CONVERT")
   set(args ${SCENEIO_NODE_DIR}/check.mjs validate --convert $<TARGET_FILE:scene-convert>
       --dir ${SCENEIO_NODE_OUT}/${name} --out ${output})
   if(arg_SAMPLE)
     list(APPEND args --sample ${PROJECT_SOURCE_DIR}/examples)
+    set(python)
+  elseif(arg_SCENE)
+    list(APPEND args --sample ${arg_SCENE})
     set(python)
   else()
     list(APPEND args --make-scene ${PROJECT_SOURCE_DIR}/bench/make-scene)
@@ -53,6 +57,8 @@ endfunction()
 
 sceneio_node_convert_check(node_validate_sample_glb sample.glb SAMPLE)
 sceneio_node_convert_check(node_validate_sample_gltf sample.gltf SAMPLE)
+# Five empty files: a scene of no nodes at all, which must still be a valid document.
+sceneio_node_convert_check(node_validate_empty_scene empty.gltf SCENE ${SCENEIO_NODE_DIR}/empty)
 # Small generated scenes: several bodies, with and without normals and uvs, and the options
 # that change how a face's triples are read, written and converted the same way.
 sceneio_node_convert_check(node_validate_generated_glb scene.glb
