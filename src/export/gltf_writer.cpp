@@ -344,38 +344,36 @@ class Writer {
   }
 
   void AddMesh(const ExportMesh& mesh, size_t m) {
-    // The primitive first: its views and accessors go to other lists, and its material may add
-    // a material.
-    JsonText primitive;
-    primitive.Open('{').Key("attributes").Open('{');
+    // Written in place: the views, accessors and materials it adds go to lists of their own.
+    JsonText& out = meshes_.Add();
+    out.Open('{').Field("name", mesh.name).Key("primitives").Open('[');
+    out.Open('{').Key("attributes").Open('{');
     if (mesh.kind == ExportMesh::Kind::kPoints) {
       const auto count = static_cast<size_t>(mesh.body->vertices.count);
-      primitive.Field("POSITION", AddPositions(mesh, m, count, Piece::What::kPoints)).Close('}');
-      primitive.Field("mode", kModePoints);
+      out.Field("POSITION", AddPositions(mesh, m, count, Piece::What::kPoints)).Close('}');
+      out.Field("mode", kModePoints);
     } else {
       const size_t count = mesh.vertices.size();
-      primitive.Field("POSITION", AddPositions(mesh, m, count, Piece::What::kPositions));
+      out.Field("POSITION", AddPositions(mesh, m, count, Piece::What::kPositions));
       if (mesh.hasNormals) {
         const size_t view = AddView(Piece::What::kNormals, m, uint64_t{count} * 12, kArrayBuffer);
-        primitive.Field("NORMAL", AddAccessor(view, kFloat, count, "VEC3"));
+        out.Field("NORMAL", AddAccessor(view, kFloat, count, "VEC3"));
       }
       if (mesh.hasUvs) {
         const size_t view = AddView(Piece::What::kUvs, m, uint64_t{count} * 8, kArrayBuffer);
-        primitive.Field("TEXCOORD_0", AddAccessor(view, kFloat, count, "VEC2"));
+        out.Field("TEXCOORD_0", AddAccessor(view, kFloat, count, "VEC2"));
       }
-      primitive.Close('}');
+      out.Close('}');
       const bool shortIndices = count <= kMaxShortIndexedVertices;
       const size_t view =
           AddView(shortIndices ? Piece::What::kShortIndices : Piece::What::kIndices, m,
                   uint64_t{mesh.indices.size()} * (shortIndices ? 2 : 4), kElementArrayBuffer);
-      primitive.Field("indices", AddAccessor(view, shortIndices ? kUnsignedShort : kUnsignedInt,
-                                             mesh.indices.size(), "SCALAR"));
-      primitive.Field("mode", kModeTriangles);
-      if (mesh.material >= 0) primitive.Field("material", MaterialFor(mesh));
+      out.Field("indices", AddAccessor(view, shortIndices ? kUnsignedShort : kUnsignedInt,
+                                       mesh.indices.size(), "SCALAR"));
+      out.Field("mode", kModeTriangles);
+      if (mesh.material >= 0) out.Field("material", MaterialFor(mesh));
     }
-    primitive.Close('}');
-    meshes_.Add().Open('{').Field("name", mesh.name).Key("primitives").Open('[').Raw(primitive);
-    meshes_.text.Close(']').Close('}');
+    out.Close('}').Close(']').Close('}');
   }
 
   // A textured material on a primitive without texture coordinates would be invalid glTF:

@@ -46,8 +46,8 @@ class JsonText {
 
   // Strings are taken as UTF-8 and written as they are, but for what JSON must escape.
   JsonText& Value(std::string_view text);
+  // (Without it a pointer would pick the deleted bool overload.)
   JsonText& Value(const char* text) { return Value(std::string_view(text)); }
-  JsonText& Value(const std::string& text) { return Value(std::string_view(text)); }
   JsonText& Value(bool) = delete;
   JsonText& Value(std::unsigned_integral auto number) {
     return Number(static_cast<uint64_t>(number));
