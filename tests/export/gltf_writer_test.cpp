@@ -255,18 +255,24 @@ TEST(GltfWriter, ExtensionsListedOnlyWhenUsed) {
   }
 }
 
+// One body of a triangle and one material per texture name, the textures found in `folder`.
+void FillTextured(Scene& scene, const std::filesystem::path& folder,
+                  const std::vector<const char*>& textures) {
+  FillCorners(scene, 3);
+  scene.materialFile = std::make_unique<FileBuffer>();
+  scene.materialFile->directory = folder.string() + "\\";
+  ASSERT_TRUE(scene.materials.Allocate(static_cast<int32_t>(textures.size())));
+  for (size_t m = 0; m < textures.size(); ++m) scene.materials.items[m].textureName = textures[m];
+}
+
 // A textured material on a primitive without texture coordinates would be invalid glTF.
 TEST(GltfWriter, TexturedMaterialOnABodyWithoutUvs) {
   TempDir dir;
   std::filesystem::create_directories(dir.root() / "scene");
   std::filesystem::copy_file(kBrick, dir.root() / "scene/brick.png");
   Scene scene;
-  FillCorners(scene, 3);
-  scene.materialFile = std::make_unique<FileBuffer>();
-  scene.materialFile->directory = (dir.root() / "scene").string() + "\\";
-  ASSERT_TRUE(scene.materials.Allocate(1));
+  FillTextured(scene, dir.root() / "scene", {"\"brick.png\""});
   scene.materials.items[0].name = "\"brick\"";
-  scene.materials.items[0].textureName = "\"brick.png\"";
   const ExportResult result = WriteGltf(scene, {}, (dir.root() / "t.glb").string());
   ASSERT_TRUE(result.ok()) << result.error;
   const json doc = ReadGltf(dir.root() / "t.glb").json;
@@ -285,12 +291,8 @@ TEST(GltfWriter, TextureCopiesAndUris) {
   std::filesystem::copy_file(kBrick, dir.root() / "scene/brick.png");
   std::filesystem::copy_file(kBrick, dir.root() / "scene/sub/brick.png");
   Scene scene;
-  FillCorners(scene, 3);
-  scene.materialFile = std::make_unique<FileBuffer>();
-  scene.materialFile->directory = (dir.root() / "scene").string() + "\\";
-  ASSERT_TRUE(scene.materials.Allocate(3));
-  const char* textures[3] = {"\"brick.png\"", "\"sub/brick.png\"", "\"brick.png\""};
-  for (int m = 0; m < 3; ++m) scene.materials.items[m].textureName = textures[m];
+  FillTextured(scene, dir.root() / "scene",
+               {"\"brick.png\"", "\"sub/brick.png\"", "\"brick.png\""});
   const ExportResult result = WriteGltf(scene, {}, (dir.root() / "out dir#1.gltf").string());
   ASSERT_TRUE(result.ok()) << result.error;
   const json doc = ReadGltf(dir.root() / "out dir#1.gltf").json;
@@ -313,11 +315,7 @@ TEST(GltfWriter, GlbPastFourGibIsRefused) {
   std::filesystem::copy_file(kBrick, texture);
   std::filesystem::resize_file(texture, uint64_t{1} << 32);
   Scene scene;
-  FillCorners(scene, 3);
-  scene.materialFile = std::make_unique<FileBuffer>();
-  scene.materialFile->directory = dir.root().string() + "/";
-  ASSERT_TRUE(scene.materials.Allocate(1));
-  scene.materials.items[0].textureName = "huge.png";
+  FillTextured(scene, dir.root(), {"huge.png"});
   const std::string output = (dir.root() / "out.glb").string();
   const ExportResult result = WriteGltf(scene, {}, output);
   EXPECT_EQ(result.status, ExportStatus::kWriteFailed);
