@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "io/file_buffer.h"
 #include "io/large_block.h"
+#include "sceneio/file_buffer.h"
 
 #ifndef SCENEIO_BENCH_SCENES
 #define SCENEIO_BENCH_SCENES "scenes"

@@ -7,12 +7,12 @@
 
 #include "bench_counters.h"
 #include "bench_support.h"
-#include "io/file_buffer.h"
-#include "parsers/camera_parser.h"
-#include "parsers/light_parser.h"
-#include "parsers/material_parser.h"
-#include "parsers/object_parser.h"
-#include "scene/scene.h"
+#include "sceneio/body.h"
+#include "sceneio/camera.h"
+#include "sceneio/file_buffer.h"
+#include "sceneio/light.h"
+#include "sceneio/material.h"
+#include "sceneio/scene.h"
 
 namespace sceneio::bench {
 namespace {

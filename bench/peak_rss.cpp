@@ -15,8 +15,8 @@
 #include <string>
 
 #include "bench_support.h"
-#include "export/gltf_writer.h"
-#include "scene/scene.h"
+#include "sceneio/gltf.h"
+#include "sceneio/scene.h"
 
 namespace sceneio::bench {
 namespace {

@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "bench_support.h"
-#include "export/export_model.h"
-#include "render/png_writer.h"
 #include "render/render.h"
-#include "scene/scene.h"
+#include "sceneio/export.h"
+#include "sceneio/picture.h"
+#include "sceneio/scene.h"
 
 namespace sceneio::bench {
 namespace {

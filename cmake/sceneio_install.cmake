@@ -4,7 +4,7 @@
 include(CMakePackageConfigHelpers)
 
 # Installed headers keep their folders under include/sceneio/ and include each other as
-# "io/file_buffer.h", so that folder is on the include path; include/ is too, so a consumer
+# "sceneio/file_buffer.h", so that folder is on the include path; include/ is too, so a consumer
 # may write <sceneio/scene/scene.h>.
 target_include_directories(sceneio PUBLIC
   $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}/sceneio>
@@ -20,8 +20,8 @@ install(TARGETS sceneio sceneio_gltf sceneio_render EXPORT sceneioTargets
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
 install(TARGETS scene-load RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(DIRECTORY ${PROJECT_SOURCE_DIR}/src/
-  DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/sceneio
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/sceneio
+  DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}
   FILES_MATCHING PATTERN "*.h")
 install(EXPORT sceneioTargets NAMESPACE sceneio:: DESTINATION ${SCENEIO_PACKAGE_DIR})
 

@@ -8,8 +8,8 @@
 #include <string_view>
 
 #include "fuzz_check.h"
-#include "io/file_buffer.h"
-#include "parsers/parse_observer.h"
+#include "sceneio/file_buffer.h"
+#include "sceneio/parse_observer.h"
 
 namespace sceneio::fuzz {
 

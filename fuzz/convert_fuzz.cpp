@@ -15,11 +15,11 @@
 #include <string_view>
 #include <vector>
 
-#include "export/export_model.h"
-#include "export/gltf_writer.h"
 #include "fuzz_check.h"
-#include "scene/scene.h"
 #include "scene_files.h"
+#include "sceneio/export.h"
+#include "sceneio/gltf.h"
+#include "sceneio/scene.h"
 
 namespace {
 

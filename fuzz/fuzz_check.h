@@ -28,12 +28,12 @@
 #include <type_traits>
 #include <vector>
 
-#include "io/file_buffer.h"
-#include "parsers/body.h"
-#include "parsers/camera_parser.h"
-#include "parsers/light_parser.h"
-#include "parsers/material_parser.h"
-#include "scene/types.h"
+#include "sceneio/body.h"
+#include "sceneio/camera.h"
+#include "sceneio/file_buffer.h"
+#include "sceneio/light.h"
+#include "sceneio/material.h"
+#include "sceneio/types.h"
 
 #define FUZZ_CHECK(condition)                                                                \
   do {                                                                                       \

@@ -14,9 +14,9 @@
 
 #include "checking_observer.h"
 #include "fuzz_check.h"
-#include "parsers/object_parser.h"
-#include "scene/scene.h"
 #include "scene_checks.h"
+#include "sceneio/body.h"
+#include "sceneio/scene.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 
 #include "checking_observer.h"
 #include "fuzz_check.h"
-#include "parsers/camera_parser.h"
 #include "scene_checks.h"
+#include "sceneio/camera.h"
 
 using namespace sceneio;
 

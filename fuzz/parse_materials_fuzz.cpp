@@ -5,8 +5,8 @@
 
 #include "checking_observer.h"
 #include "fuzz_check.h"
-#include "parsers/material_parser.h"
 #include "scene_checks.h"
+#include "sceneio/material.h"
 
 using namespace sceneio;
 

@@ -5,8 +5,8 @@
 
 #include "checking_observer.h"
 #include "fuzz_check.h"
-#include "parsers/object_parser.h"
 #include "scene_checks.h"
+#include "sceneio/body.h"
 
 using namespace sceneio;
 

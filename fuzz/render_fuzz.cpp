@@ -10,12 +10,12 @@
 #include <string_view>
 #include <vector>
 
-#include "export/export_model.h"
 #include "fuzz_check.h"
 #include "render/raster.h"
 #include "render/render.h"
-#include "scene/scene.h"
 #include "scene_files.h"
+#include "sceneio/export.h"
+#include "sceneio/scene.h"
 
 namespace {
 

@@ -8,11 +8,11 @@
 #include <vector>
 
 #include "fuzz_check.h"
-#include "io/file_buffer.h"
-#include "parsers/body.h"
-#include "parsers/camera_parser.h"
-#include "parsers/light_parser.h"
-#include "parsers/material_parser.h"
+#include "sceneio/body.h"
+#include "sceneio/camera.h"
+#include "sceneio/file_buffer.h"
+#include "sceneio/light.h"
+#include "sceneio/material.h"
 
 namespace sceneio::fuzz {
 

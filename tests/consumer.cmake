@@ -9,5 +9,6 @@ add_test(NAME consumer_package
     -DCXX_COMPILER=${CMAKE_CXX_COMPILER}
     -DBUILD_TYPE=${CMAKE_BUILD_TYPE}
     -DEXAMPLES_DIR=${PROJECT_SOURCE_DIR}/examples
+    -DPUBLIC_HEADERS_DIR=${PROJECT_SOURCE_DIR}/include
     -P ${CMAKE_CURRENT_LIST_DIR}/scripts/check_consumer.cmake)
 set_tests_properties(consumer_package PROPERTIES TIMEOUT 600)

@@ -11,9 +11,9 @@
 #include <string_view>
 #include <utility>
 
-#include "io/file_buffer.h"
 #include "io/token_reader.h"
-#include "parsers/parse_observer.h"
+#include "sceneio/file_buffer.h"
+#include "sceneio/parse_observer.h"
 
 namespace sceneio {
 namespace {

@@ -4,10 +4,10 @@
 #include <string>
 
 #include "convert_options.h"
-#include "export/gltf_writer.h"
-#include "render/png_writer.h"
-#include "scene/scene.h"
 #include "scene_summary.h"
+#include "sceneio/gltf.h"
+#include "sceneio/picture.h"
+#include "sceneio/scene.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "export/export_model.h"
+#include "sceneio/export.h"
 
 namespace sceneio {
 

@@ -5,9 +5,9 @@
 
 #include "check.h"
 #include "inspect_options.h"
-#include "scene/scene.h"
 #include "scene_json.h"
 #include "scene_summary.h"
+#include "sceneio/scene.h"
 
 namespace {
 

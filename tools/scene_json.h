@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "scene/scene.h"
+#include "sceneio/scene.h"
 
 namespace sceneio {
 

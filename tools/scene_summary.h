@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "scene/scene.h"
+#include "sceneio/scene.h"
 
 namespace sceneio {
 

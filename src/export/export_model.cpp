@@ -1,7 +1,5 @@
 // Maps a loaded scene onto what a glTF file (or a picture) shows: welded triangles, checked
 // indices and values, UTF-8 names, materials, lights and the camera.
-#include "export/export_model.h"
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,6 +14,8 @@
 #include <limits>
 #include <new>
 #include <string_view>
+
+#include "sceneio/export.h"
 
 namespace sceneio {
 namespace {

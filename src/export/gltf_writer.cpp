@@ -1,7 +1,5 @@
 // The glTF writer: lays out one binary buffer, describes it in JSON, and streams the scene's
 // arrays into it in fixed-size chunks, all into files that are renamed into place at the end.
-#include "export/gltf_writer.h"
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -21,6 +19,7 @@
 #include <vector>
 
 #include "export/json_text.h"
+#include "sceneio/gltf.h"
 
 namespace sceneio {
 namespace {

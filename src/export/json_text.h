@@ -12,7 +12,7 @@
 #include <string>
 #include <string_view>
 
-#include "scene/types.h"
+#include "sceneio/types.h"
 
 namespace sceneio {
 

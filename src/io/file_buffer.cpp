@@ -1,5 +1,5 @@
 // Reads a file whole into an exact-size block and splits its path.
-#include "io/file_buffer.h"
+#include "sceneio/file_buffer.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <cstdint>
 #include <limits>
+
+#include "io/large_block.h"
 
 namespace sceneio {
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "io/file_buffer.h"
+#include "sceneio/file_buffer.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>

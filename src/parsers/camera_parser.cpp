@@ -1,10 +1,9 @@
 // Camera file parser: a header up to the first ")", then one block from "(" to ")" whose keywords
 // fill the scene's single Camera.
-#include "parsers/camera_parser.h"
-
 #include <string_view>
 
 #include "parsers/read_steps.h"
+#include "sceneio/camera.h"
 
 namespace sceneio {
 namespace {

@@ -1,10 +1,9 @@
 // Light file parser: counts the "(name" tokens of the list between "<" and ">", then fills one
 // Light per entry, each entry running up to its own ")".
-#include "parsers/light_parser.h"
-
 #include <string_view>
 
 #include "parsers/read_steps.h"
+#include "sceneio/light.h"
 
 namespace sceneio {
 namespace {

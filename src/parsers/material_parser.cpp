@@ -1,10 +1,9 @@
 // Material file parser: counts the "GL_Shade" tokens, then fills one Material per block from
 // "material" to ")", with an optional texture block inside.
-#include "parsers/material_parser.h"
-
 #include <string_view>
 
 #include "parsers/read_steps.h"
+#include "sceneio/material.h"
 
 namespace sceneio {
 namespace {

@@ -2,8 +2,6 @@
 // filling pass allocates each array once at that size and fills it with typed reads. Both passes
 // walk the bodies and their sections with the same code, so they meet the same sections in the
 // same order; they differ only inside a section's entries.
-#include "parsers/object_parser.h"
-
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -11,7 +9,8 @@
 #include <vector>
 
 #include "io/token_reader.h"
-#include "parsers/parse_observer.h"
+#include "sceneio/body.h"
+#include "sceneio/parse_observer.h"
 
 namespace sceneio {
 namespace {

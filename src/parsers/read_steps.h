@@ -9,8 +9,8 @@
 #include <string_view>
 
 #include "io/token_reader.h"
-#include "parsers/parse_observer.h"
-#include "scene/types.h"
+#include "sceneio/parse_observer.h"
+#include "sceneio/types.h"
 
 namespace sceneio {
 

@@ -1,6 +1,4 @@
 // 8-bit truecolour PNG with no time stamp or text chunk, so the bytes depend on the pixels only.
-#include "render/png_writer.h"
-
 #include <spng.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,6 +9,8 @@
 #include <cstring>
 #include <memory>
 #include <new>
+
+#include "sceneio/picture.h"
 
 namespace sceneio {
 namespace {

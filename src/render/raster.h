@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "scene/types.h"
+#include "sceneio/types.h"
 
 namespace sceneio {
 

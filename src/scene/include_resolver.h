@@ -3,7 +3,7 @@
 
 #include <memory>
 
-#include "io/file_buffer.h"
+#include "sceneio/file_buffer.h"
 
 namespace sceneio {
 

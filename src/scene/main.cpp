@@ -1,7 +1,7 @@
 // scene-load: loads the fixed scene dork\dork.grp; says "error" when it cannot, exits 0.
 #include <cstdio>
 
-#include "scene/scene.h"
+#include "sceneio/scene.h"
 
 int main() {
   {

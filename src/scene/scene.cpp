@@ -1,10 +1,10 @@
 // The load driver: group file first, then each data file in the fixed order of kinds.
-#include "scene/scene.h"
+#include "sceneio/scene.h"
 
 #include <new>
 
-#include "parsers/object_parser.h"
 #include "scene/include_resolver.h"
+#include "sceneio/body.h"
 
 namespace sceneio {
 namespace {

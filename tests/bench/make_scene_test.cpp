@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "scene/scene.h"
+#include "sceneio/scene.h"
 #include "support/buffer_of.h"
 #include "support/run_program.h"
 

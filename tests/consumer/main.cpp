@@ -1,7 +1,7 @@
 // scene-counts: loads the group file named on the command line and prints how much it holds,
 // and how many meshes a glTF of it would hold.
-#include <sceneio/export/export_model.h>
-#include <sceneio/scene/scene.h>
+#include <sceneio/export.h>
+#include <sceneio/scene.h>
 
 #include <cstdio>
 

@@ -1,6 +1,5 @@
 // scene-picture: draws an empty scene through the installed renderer and encodes it as PNG.
-#include <sceneio/render/png_writer.h>
-#include <sceneio/render/render.h>
+#include <sceneio/picture.h>
 
 #include <cstdio>
 #include <string>

@@ -1,7 +1,5 @@
 // The export model: welding, every index and value check with its exact message, names,
 // materials, texture safety, lights and the camera, on scenes built in memory.
-#include "export/export_model.h"
-
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -12,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "sceneio/export.h"
 #include "support/buffer_of.h"
 
 namespace sceneio {

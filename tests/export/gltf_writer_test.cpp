@@ -1,8 +1,6 @@
 // The glTF writer: what it writes read back and checked against its own data (views inside the
 // buffer, accessor bounds equal to the values), index width, extensions, and that a failure
 // leaves nothing behind.
-#include "export/gltf_writer.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -12,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "sceneio/gltf.h"
 #include "support/buffer_of.h"
 #include "support/gltf_read.h"
 

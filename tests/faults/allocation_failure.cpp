@@ -7,7 +7,7 @@
 #include <string>
 
 #include "faults/allocation_counter.h"
-#include "scene/scene.h"
+#include "sceneio/scene.h"
 #include "support/buffer_of.h"
 
 namespace sceneio {

@@ -15,7 +15,7 @@
 #include <string>
 #include <string_view>
 
-#include "scene/scene.h"
+#include "sceneio/scene.h"
 #include "support/buffer_of.h"
 
 extern "C" ssize_t __real_read(int fd, void* buffer, size_t count);

@@ -13,11 +13,11 @@
 #include <string>
 
 #include "faults/allocation_counter.h"
-#include "parsers/camera_parser.h"
-#include "parsers/light_parser.h"
-#include "parsers/material_parser.h"
-#include "parsers/object_parser.h"
-#include "scene/scene.h"
+#include "sceneio/body.h"
+#include "sceneio/camera.h"
+#include "sceneio/light.h"
+#include "sceneio/material.h"
+#include "sceneio/scene.h"
 #include "support/buffer_of.h"
 
 namespace sceneio {

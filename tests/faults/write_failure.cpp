@@ -14,9 +14,9 @@
 #include <map>
 #include <string>
 
-#include "export/gltf_writer.h"
 #include "faults/allocation_counter.h"
-#include "render/png_writer.h"
+#include "sceneio/gltf.h"
+#include "sceneio/picture.h"
 #include "support/buffer_of.h"
 #include "support/gltf_read.h"
 

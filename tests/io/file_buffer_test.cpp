@@ -1,5 +1,5 @@
 // Reading a file whole, and splitting its path into directory, base name and extension.
-#include "io/file_buffer.h"
+#include "sceneio/file_buffer.h"
 
 #include <gtest/gtest.h>
 

@@ -9,9 +9,9 @@
 #include <string_view>
 #include <vector>
 
-#include "io/file_buffer.h"
-#include "parsers/body.h"
-#include "scene/types.h"
+#include "sceneio/body.h"
+#include "sceneio/file_buffer.h"
+#include "sceneio/types.h"
 #include "support/buffer_of.h"
 
 namespace sceneio {

@@ -1,11 +1,10 @@
 // The camera file: header up to ")", one block from "(" to ")", and files that lack either.
-#include "parsers/camera_parser.h"
-
 #include <gtest/gtest.h>
 
 #include <string_view>
 
 #include "parsers/record_expect.h"
+#include "sceneio/camera.h"
 #include "support/buffer_of.h"
 
 // Expected records name only the fields that differ from the constructed values; the rest keep

@@ -1,12 +1,11 @@
 // The light list: counting by "(name", filling entry by entry, and where the list is missing.
-#include "parsers/light_parser.h"
-
 #include <gtest/gtest.h>
 
 #include <string_view>
 #include <vector>
 
 #include "parsers/record_expect.h"
+#include "sceneio/light.h"
 #include "support/buffer_of.h"
 
 // Expected records name only the fields that differ from the constructed values; the rest keep

@@ -1,12 +1,11 @@
 // Material blocks: counted by "GL_Shade", filled from "material" to ")", texture blocks inside.
-#include "parsers/material_parser.h"
-
 #include <gtest/gtest.h>
 
 #include <string_view>
 #include <vector>
 
 #include "parsers/record_expect.h"
+#include "sceneio/material.h"
 #include "support/buffer_of.h"
 
 // Expected records name only the fields that differ from the constructed values; the rest keep

@@ -1,7 +1,5 @@
 // Bodies of the object file: entry layouts, empty and repeated sections, the top level, and data
 // that ends anywhere.
-#include "parsers/object_parser.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -12,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "sceneio/body.h"
 #include "support/buffer_of.h"
 
 namespace sceneio {

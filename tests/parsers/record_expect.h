@@ -8,8 +8,8 @@
 #include <string>
 #include <type_traits>
 
-#include "io/file_buffer.h"
-#include "scene/types.h"
+#include "sceneio/file_buffer.h"
+#include "sceneio/types.h"
 
 namespace sceneio::testing {
 

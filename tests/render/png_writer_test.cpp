@@ -1,6 +1,4 @@
 // PNG encoding read back through the decoder: same size, same pixels, and malformed input refused.
-#include "render/png_writer.h"
-
 #include <gtest/gtest.h>
 #include <spng.h>
 
@@ -12,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "sceneio/picture.h"
 #include "support/buffer_of.h"
 
 namespace sceneio {

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "export/export_model.h"
 #include "render/render.h"
-#include "scene/scene.h"
+#include "sceneio/export.h"
+#include "sceneio/scene.h"
 #include "support/buffer_of.h"
 
 namespace sceneio {

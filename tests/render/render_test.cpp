@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "render/png_writer.h"
+#include "sceneio/picture.h"
 
 namespace sceneio {
 namespace {

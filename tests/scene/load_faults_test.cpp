@@ -11,7 +11,7 @@
 #include <filesystem>
 #include <string>
 
-#include "scene/scene.h"
+#include "sceneio/scene.h"
 #include "support/buffer_of.h"
 #include "support/run_program.h"
 #include "support/user_reads.h"

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "parsers/parse_observer.h"
-#include "scene/scene.h"
 #include "scene_json.h"
+#include "sceneio/parse_observer.h"
+#include "sceneio/scene.h"
 #include "support/buffer_of.h"
 
 namespace sceneio {

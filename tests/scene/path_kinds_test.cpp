@@ -15,7 +15,7 @@
 #include <filesystem>
 #include <string>
 
-#include "scene/scene.h"
+#include "sceneio/scene.h"
 #include "support/buffer_of.h"
 #include "support/run_bounded.h"
 

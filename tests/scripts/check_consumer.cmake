@@ -11,12 +11,14 @@ set(prefix ${WORK_DIR}/prefix)
 file(REMOVE_RECURSE ${WORK_DIR})
 run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
 
-foreach(header sceneio/scene/scene.h sceneio/io/file_buffer.h sceneio/parsers/body.h
-               sceneio/export/gltf_writer.h)
-  if(NOT EXISTS ${prefix}/include/${header})
-    message(FATAL_ERROR "not installed: include/${header}")
-  endif()
-endforeach()
+# The installed headers are the public API, every one of them and nothing more.
+file(GLOB_RECURSE installed RELATIVE ${prefix}/include ${prefix}/include/*)
+file(GLOB_RECURSE public RELATIVE ${PUBLIC_HEADERS_DIR} ${PUBLIC_HEADERS_DIR}/*.h)
+list(SORT installed)
+list(SORT public)
+if(NOT installed STREQUAL public OR NOT public)
+  message(FATAL_ERROR "installed headers: ${installed}\npublic headers: ${public}")
+endif()
 
 # Same compiler and build type as this tree; no package registry, so only the fresh prefix
 # can satisfy find_package.

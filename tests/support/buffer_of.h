@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "io/file_buffer.h"
+#include "sceneio/file_buffer.h"
 
 namespace sceneio::testing {
 

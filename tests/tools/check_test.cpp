@@ -9,8 +9,8 @@
 #include <string_view>
 #include <vector>
 
-#include "scene/scene.h"
 #include "scene_json.h"
+#include "sceneio/scene.h"
 #include "support/buffer_of.h"
 #include "support/run_program.h"
 

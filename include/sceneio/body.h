@@ -1,10 +1,13 @@
-// The in-memory form of one geometry object of the object file.
+// The object file: bodies with vertex, normal, uv, face, face-part and segment sections, and the
+// record each body is read into.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
-#include "scene/types.h"
+#include "sceneio/file_buffer.h"
+#include "sceneio/parse_observer.h"
+#include "sceneio/types.h"
 
 namespace sceneio {
 
@@ -30,5 +33,12 @@ struct Body {
   FacePartSet faceParts;
   CountedArray<Face> faces;
 };
+
+// 0, or kOutOfMemory when an array cannot be allocated.
+// `observer`, when given, is told what the parse passes over, fails at and reads out of step.
+int32_t ParseObjects(const FileBuffer& file, CountedArray<Body>& objects, ParseObserver* observer);
+inline int32_t ParseObjects(const FileBuffer& file, CountedArray<Body>& objects) {
+  return ParseObjects(file, objects, nullptr);
+}
 
 }  // namespace sceneio

@@ -7,7 +7,7 @@
 #include <span>
 #include <string_view>
 
-#include "io/file_buffer.h"
+#include "sceneio/file_buffer.h"
 
 namespace sceneio {
 

@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "io/large_block.h"
+#include "sceneio/block.h"
 
 namespace sceneio {
 

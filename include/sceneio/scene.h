@@ -4,13 +4,13 @@
 #include <cstdint>
 #include <memory>
 
-#include "io/file_buffer.h"
-#include "parsers/body.h"
-#include "parsers/camera_parser.h"
-#include "parsers/light_parser.h"
-#include "parsers/material_parser.h"
-#include "parsers/parse_observer.h"
-#include "scene/types.h"
+#include "sceneio/body.h"
+#include "sceneio/camera.h"
+#include "sceneio/file_buffer.h"
+#include "sceneio/light.h"
+#include "sceneio/material.h"
+#include "sceneio/parse_observer.h"
+#include "sceneio/types.h"
 
 namespace sceneio {
 

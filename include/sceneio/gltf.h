@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "export/export_model.h"
-#include "scene/scene.h"
+#include "sceneio/export.h"
+#include "sceneio/scene.h"
 
 namespace sceneio {
 

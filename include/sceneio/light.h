@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <string>
 
-#include "io/file_buffer.h"
-#include "parsers/parse_observer.h"
-#include "scene/types.h"
+#include "sceneio/file_buffer.h"
+#include "sceneio/parse_observer.h"
+#include "sceneio/types.h"
 
 namespace sceneio {
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "io/large_block.h"
+#include "sceneio/block.h"
 
 namespace sceneio {
 

@@ -11,8 +11,8 @@
 #include <utility>
 #include <vector>
 
-#include "scene/scene.h"
-#include "scene/types.h"
+#include "sceneio/scene.h"
+#include "sceneio/types.h"
 
 namespace sceneio {
 
