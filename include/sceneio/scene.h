@@ -10,6 +10,7 @@
 #include "sceneio/light.h"
 #include "sceneio/material.h"
 #include "sceneio/parse_observer.h"
+#include "sceneio/status.h"
 #include "sceneio/types.h"
 
 namespace sceneio {
@@ -46,5 +47,15 @@ struct Scene {
   // it. What is loaded does not depend on it.
   int32_t Load(const char* groupPath, ParseObserver* observer);
 };
+
+struct LoadOptions {
+  ParseObserver* observer = nullptr;  // told about each data file as its parser reads it
+  int32_t threads = 1;                // at most this many threads read and parse; 1 is the Load
+};
+
+// Loads `groupPath` into `scene` exactly as Scene::Load does, and says why a load stopped: the
+// file that was not named or not read (kLoadFailed), or memory running out (kOutOfMemory). What
+// was read before the failure stays in `scene`.
+Status LoadScene(Scene& scene, const char* groupPath, const LoadOptions& options = {});
 
 }  // namespace sceneio
