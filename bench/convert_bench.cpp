@@ -28,9 +28,9 @@ void BM_ConvertGlb(benchmark::State& state, const char* name) {
   }
   const std::string output = scene + "/converted.glb";
   for (auto _ : state) {
-    const ExportResult result = WriteGltf(loaded, ExportOptions{}, output);
+    const Status result = WriteGltf(loaded, ExportOptions{}, output);
     if (!result.ok()) {
-      state.SkipWithError(result.error.c_str());
+      state.SkipWithError(result.message.c_str());
       break;
     }
   }

@@ -97,9 +97,9 @@ int Run(const char* dir, const char* convertTo) {
       static_cast<long long>(peak - fileBytes - arrayBytes));
   if (convertTo != nullptr) {
     ReleaseFileBytes(loaded);
-    const ExportResult result = WriteGltf(loaded, ExportOptions{}, convertTo);
+    const sceneio::Status result = WriteGltf(loaded, ExportOptions{}, convertTo);
     if (!result.ok()) {
-      std::fprintf(stderr, "\nscene-peak-rss: conversion failed: %s\n", result.error.c_str());
+      std::fprintf(stderr, "\nscene-peak-rss: conversion failed: %s\n", result.message.c_str());
       return 1;
     }
     const int64_t convertPeak = PeakResidentBytes();

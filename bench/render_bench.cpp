@@ -31,9 +31,8 @@ const Prepared& PreparedScene(const char* name) {
   cached = std::make_unique<Prepared>();
   cachedName = name;
   const std::string group = GroupPathOf(SceneDir(name));
-  ExportResult result;
   cached->ok = cached->scene.Load(group.c_str()) == 0 &&
-               PrepareExport(cached->scene, ExportOptions{}, cached->model, result);
+               PrepareExport(cached->scene, ExportOptions{}, cached->model).ok();
   for (const ExportMesh& mesh : cached->model.meshes) cached->triangles += mesh.indices.size() / 3;
   return *cached;
 }
@@ -53,11 +52,10 @@ void BM_RenderPicture(benchmark::State& state, const char* name) {
   std::vector<uint8_t> png;
   for (auto _ : state) {
     Picture picture;
-    std::vector<std::string> notes;
-    std::string error;
-    if (!RenderScene(prepared.model, 800, 600, picture, notes, error) ||
-        !EncodePng(picture, png, error)) {
-      state.SkipWithError(error.c_str());
+    Status status = RenderScene(prepared.model, 800, 600, picture);
+    if (status.ok()) status = EncodePng(picture, png);
+    if (!status.ok()) {
+      state.SkipWithError(status.message.c_str());
       return;
     }
     benchmark::DoNotOptimize(png.data());

@@ -270,10 +270,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   const std::string path = fuzz::SceneFiles::OutputPath("out.glb");
   std::remove(path.c_str());
-  const ExportResult result = WriteGltf(scene, options, path);
+  const Status result = WriteGltf(scene, options, path);
   std::ifstream in(path, std::ios::binary);
   if (!result.ok()) {
-    FUZZ_CHECK(!result.error.empty());
+    FUZZ_CHECK(!result.message.empty());
     FUZZ_CHECK(!in);  // nothing is left behind
     return 0;
   }

@@ -57,26 +57,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     options.indexBase = choice & 1;
   }
   ExportScene prepared;
-  ExportResult result;
-  if (!PrepareExport(scene, options, prepared, result)) {
-    FUZZ_CHECK(!result.error.empty());
+  const Status result = PrepareExport(scene, options, prepared);
+  if (!result.ok()) {
+    FUZZ_CHECK(!result.message.empty());
     return 0;
   }
 
   const int32_t width = Side(extra, 1, 32);
   const int32_t height = Side(extra, 2, 24);
   Picture picture;
-  std::vector<std::string> notes;
-  std::string error;
-  FUZZ_CHECK(RenderScene(prepared, width, height, picture, notes, error));
+  const Status drawn = RenderScene(prepared, width, height, picture);
+  FUZZ_CHECK(drawn.ok());
   FUZZ_CHECK(picture.width == width && picture.height == height);
   FUZZ_CHECK(picture.rgb.size() == static_cast<size_t>(width) * static_cast<size_t>(height) * 3);
 
   // The same scene again: a second drawing that differed would have read something unset.
   Picture again;
-  std::vector<std::string> notesAgain;
-  FUZZ_CHECK(RenderScene(prepared, width, height, again, notesAgain, error));
+  const Status drawnAgain = RenderScene(prepared, width, height, again);
+  FUZZ_CHECK(drawnAgain.ok());
   FUZZ_CHECK(again.rgb == picture.rgb);
-  FUZZ_CHECK(notesAgain == notes);
+  FUZZ_CHECK(drawnAgain.notes == drawn.notes);
   return 0;
 }

@@ -13,6 +13,7 @@ if(SCENEIO_SANITIZE)
     ${PROJECT_SOURCE_DIR}/src/parsers/*.cpp
     ${PROJECT_SOURCE_DIR}/src/scene/*.cpp
     ${PROJECT_SOURCE_DIR}/src/export/*.cpp
+    ${PROJECT_SOURCE_DIR}/src/gltf/*.cpp
     ${PROJECT_SOURCE_DIR}/src/render/*.cpp)
   list(REMOVE_ITEM SCENEIO_PLAIN_SOURCES ${PROJECT_SOURCE_DIR}/src/scene/main.cpp)
 
@@ -23,7 +24,8 @@ if(SCENEIO_SANITIZE)
   target_compile_definitions(sceneio_plain PRIVATE SCENEIO_VERSION="${PROJECT_VERSION}")
 else()
   add_library(sceneio_plain INTERFACE)
-  target_link_libraries(sceneio_plain INTERFACE sceneio_internals sceneio sceneio_gltf sceneio_render)
+  target_link_libraries(sceneio_plain INTERFACE sceneio_internals sceneio sceneio_export sceneio_gltf
+    sceneio_render)
 endif()
 
 add_executable(scene-load-plain ${PROJECT_SOURCE_DIR}/src/scene/main.cpp)

@@ -4,7 +4,6 @@
 #include <string>
 
 #include "convert_options.h"
-#include "scene_summary.h"
 #include "sceneio/gltf.h"
 #include "sceneio/picture.h"
 #include "sceneio/scene.h"
@@ -12,8 +11,6 @@
 namespace {
 
 using sceneio::ConvertCommandLine;
-using sceneio::ExportResult;
-using sceneio::ExportStatus;
 using sceneio::Scene;
 
 bool WriteAll(const std::string& text) {
@@ -43,20 +40,22 @@ int UsageError(const std::string& message) {
 
 int Run(const ConvertCommandLine& command) {
   Scene scene;
-  if (scene.Load(command.groupPath.c_str()) != 0) {
-    Say("", "the load failed: " + sceneio::LoadStopReason(scene));
+  const sceneio::Status loaded = sceneio::LoadScene(scene, command.groupPath.c_str());
+  if (!loaded.ok()) {
+    Say("", "the load failed: " + loaded.message);
     return 1;
   }
   ReleaseFileBytes(scene);
-  const ExportResult result = command.output == sceneio::OutputKind::kPng
-                                  ? sceneio::WritePicture(scene, command.options, command.width,
-                                                          command.height, command.outputPath)
-                                  : sceneio::WriteGltf(scene, command.options, command.outputPath);
+  const sceneio::Status result =
+      command.output == sceneio::OutputKind::kPng
+          ? sceneio::WritePicture(scene, command.options, command.width, command.height,
+                                  command.outputPath)
+          : sceneio::WriteGltf(scene, command.options, command.outputPath);
   for (const std::string& warning : result.warnings) Say("warning: ", warning);
   for (const std::string& note : result.notes) Say("note: ", note);
-  if (result.status == ExportStatus::kBadOptions) return UsageError(result.error);
+  if (result.code == sceneio::StatusCode::kBadOptions) return UsageError(result.message);
   if (!result.ok()) {
-    Say("", result.error);
+    Say("", result.message);
     return 1;
   }
   return 0;

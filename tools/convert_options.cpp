@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "render/render.h"
+#include "sceneio/picture.h"
 
 namespace sceneio {
 namespace {

@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "scene/load_stop.h"
+
 namespace sceneio {
 namespace {
 
@@ -85,12 +87,6 @@ constexpr FileRow kFiles[] = {
     {"object", &Scene::objectFile},
 };
 
-// Why the load stopped at `file`: a kind the group file does not name leaves an empty path.
-std::string NotReadReason(const FileBuffer& file, const char* kind) {
-  if (file.path.empty()) return std::string("the group file names no ") + kind + " file";
-  return Printable(file.path) + " could not be read";
-}
-
 void AppendFiles(std::string& out, const Scene& scene, int32_t result) {
   Table table({false, false, true, false});
   table.Add({"file", "path", "size", ""});
@@ -150,15 +146,6 @@ void AppendBodies(std::string& out, const CountedArray<Body>& bodies) {
 }
 
 }  // namespace
-
-std::string LoadStopReason(const Scene& scene) {
-  for (const FileRow& row : kFiles) {
-    const FileBuffer* file = (scene.*row.file).get();
-    if (file != nullptr && file->data == nullptr) return NotReadReason(*file, row.kind);
-  }
-  // Every buffer that exists holds data: memory ran out.
-  return "the load failed after reading its files";
-}
 
 std::string SceneSummary(const Scene& scene, int32_t result) {
   std::string out;

@@ -12,8 +12,4 @@ namespace sceneio {
 // Plain text laid out in aligned columns. Its wording is free to change: nothing parses it.
 std::string SceneSummary(const Scene& scene, int32_t result);
 
-// Why a load that failed stopped, for people: "dork\\s.cam could not be read", "the group file
-// names no light file", or that memory ran out after every file was read.
-std::string LoadStopReason(const Scene& scene);
-
 }  // namespace sceneio

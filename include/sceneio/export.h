@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "sceneio/scene.h"
+#include "sceneio/status.h"
 #include "sceneio/types.h"
 
 namespace sceneio {
@@ -27,22 +28,6 @@ struct ExportOptions {
   // Body name -> material name, both as written without one pair of surrounding quotes and
   // with bytes outside printable ASCII as \xNN (the way scene-inspect's summary shows names).
   std::vector<std::pair<std::string, std::string>> bodyMaterials;
-};
-
-// Why an export did not write its file.
-enum class ExportStatus : uint8_t {
-  kWritten,
-  kBadOptions,    // the options contradict themselves or name a body or material the scene lacks
-  kInvalidScene,  // an index out of range or a value that is not finite: nothing is written
-  kWriteFailed,   // the output could not be written (or renamed into place), or memory ran out
-};
-
-struct ExportResult {
-  ExportStatus status = ExportStatus::kWritten;
-  std::string error;                  // one line, no line feed; empty when written
-  std::vector<std::string> warnings;  // one line each: what was left out, and why
-  std::vector<std::string> notes;     // one line each: what the reader should know
-  bool ok() const { return status == ExportStatus::kWritten; }
 };
 
 // One glTF vertex: the body-array indices (0-based, already checked) of one distinct corner.
@@ -119,9 +104,8 @@ struct ExportScene {
 // dropped; kept as it is when it is valid UTF-8, else each byte read as one Latin-1 character.
 std::string ExportName(std::string_view raw);
 
-// Maps `scene` under `options`. On failure `result` says why and `out` is left partly built.
-// Warnings and notes are appended to `result` either way.
-bool PrepareExport(const Scene& scene, const ExportOptions& options, ExportScene& out,
-                   ExportResult& result);
+// Maps `scene` under `options`. On failure the status says why and `out` is left partly built;
+// its warnings and notes hold what the reader should know either way. Throws nothing.
+Status PrepareExport(const Scene& scene, const ExportOptions& options, ExportScene& out);
 
 }  // namespace sceneio

@@ -24,8 +24,7 @@ struct Field {
   std::variant<std::string Record::*, float Record::*, int32_t Record::*, uint32_t Record::*,
                uint8_t Record::*, Vector3 Record::*, Color3 Record::*, Vector2 Record::*,
                CountedArray<Vector3> Record::*, CountedArray<Vector2> Record::*,
-               CountedArray<Face> Record::*, CountedArray<int32_t> Record::*,
-               FacePartSet Record::*>
+               CountedArray<Face> Record::*, CountedArray<int32_t> Record::*, FacePartSet Record::*>
       member;
 };
 
@@ -64,8 +63,7 @@ inline constexpr Field<Material> kMaterialFields[] = {
     {"textureWidth", "width", "TEXTURE-MAP", &Material::textureWidth},
     {"textureHeight", "height", "TEXTURE-MAP", &Material::textureHeight},
     {"textureChannels", "number-of-channels", "TEXTURE-MAP", &Material::textureChannels},
-    {"textureBitsPerChannel", "bits-per-channel", "TEXTURE-MAP",
-     &Material::textureBitsPerChannel},
+    {"textureBitsPerChannel", "bits-per-channel", "TEXTURE-MAP", &Material::textureBitsPerChannel},
 };
 
 inline constexpr Field<Body> kBodyFields[] = {

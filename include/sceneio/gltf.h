@@ -5,6 +5,7 @@
 
 #include "sceneio/export.h"
 #include "sceneio/scene.h"
+#include "sceneio/status.h"
 
 namespace sceneio {
 
@@ -16,7 +17,6 @@ GltfContainer GltfContainerOf(const std::string& outputPath);
 // ending in .gltf or .glb. Every file is first written beside its final place and renamed
 // there only once all of them are complete: on failure nothing new is left behind and files
 // already at those paths are untouched. Throws nothing.
-ExportResult WriteGltf(const Scene& scene, const ExportOptions& options,
-                       const std::string& outputPath);
+Status WriteGltf(const Scene& scene, const ExportOptions& options, const std::string& outputPath);
 
 }  // namespace sceneio

@@ -10,6 +10,7 @@
 
 #include "sceneio/export.h"
 #include "sceneio/scene.h"
+#include "sceneio/status.h"
 
 namespace sceneio {
 
@@ -26,24 +27,22 @@ inline constexpr int32_t kMaxPictureSide = 8192;
 // "WxH" with each side a decimal from kMinPictureSide to kMaxPictureSide, e.g. "800x600".
 bool ParsePictureSize(std::string_view text, int32_t& width, int32_t& height);
 
-// Draws `scene` at width x height. Appends to `notes` what the reader should know: that the
-// view was made up for want of a camera, or the light for want of one. false, with `error`,
-// when the picture cannot be had (a side not positive, memory for it ran out).
-bool RenderScene(const ExportScene& scene, int32_t width, int32_t height, Picture& picture,
-                 std::vector<std::string>& notes, std::string& error);
+// Draws `scene` at width x height. The notes say what the reader should know: that the view
+// was made up for want of a camera, or the light for want of one. Fails when the picture cannot
+// be had: a side not positive (kBadOptions), memory for it ran out. Throws nothing.
+Status RenderScene(const ExportScene& scene, int32_t width, int32_t height, Picture& picture);
 
-// The whole PNG file in `png`; false, with `error`, when the picture is malformed or the
-// encoder fails.
-bool EncodePng(const Picture& picture, std::vector<uint8_t>& png, std::string& error);
+// The whole PNG file in `png`; kWriteFailed when the picture is malformed or the encoder fails.
+Status EncodePng(const Picture& picture, std::vector<uint8_t>& png);
 
 // Encodes `picture` and puts it at `path`: written beside it first and renamed over it, so a
-// failure leaves no file behind and an existing file untouched. false, with `error`, on failure.
-bool WritePngFile(const Picture& picture, const std::string& path, std::string& error);
+// failure leaves no file behind and an existing file untouched.
+Status WritePngFile(const Picture& picture, const std::string& path);
 
 // Maps `scene` under `options` as the glTF export does (PrepareExport), draws it at width x
 // height and writes the PNG to `path` the same way. The note that the view was made up is in
 // the result's notes. Throws nothing.
-ExportResult WritePicture(const Scene& scene, const ExportOptions& options, int32_t width,
-                          int32_t height, const std::string& path);
+Status WritePicture(const Scene& scene, const ExportOptions& options, int32_t width, int32_t height,
+                    const std::string& path);
 
 }  // namespace sceneio

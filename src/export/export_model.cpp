@@ -15,6 +15,8 @@
 #include <new>
 #include <string_view>
 
+#include "export/weld.h"
+#include "io/names.h"
 #include "sceneio/export.h"
 
 namespace sceneio {
@@ -25,84 +27,8 @@ constexpr std::string_view kTripleWords[] = {"first", "second", "third"};
 using Triple = int32_t[3];
 constexpr Triple Face::*kTriples[3] = {&Face::triple1, &Face::triple2, &Face::triple3};
 
-std::string_view NoQuotes(std::string_view name) {
-  if (name.size() >= 2 && name.front() == '"' && name.back() == '"') {
-    return name.substr(1, name.size() - 2);
-  }
-  return name;
-}
-
-// Bytes outside printable ASCII as \xNN, the way scene-inspect's summary shows a name, so a
-// name given on the command line matches what the user saw there.
-std::string Printable(std::string_view bytes) {
-  static constexpr char kHex[] = "0123456789abcdef";
-  std::string shown;
-  for (const char ch : bytes) {
-    const auto byte = static_cast<unsigned char>(ch);
-    if (byte >= 0x20 && byte <= 0x7E) {
-      shown.push_back(ch);
-    } else {
-      shown.append({'\\', 'x', kHex[byte >> 4], kHex[byte & 0xF]});
-    }
-  }
-  return shown;
-}
-
-// Length of the well-formed UTF-8 sequence at `at`, or 0: no overlong forms, no surrogates,
-// nothing above U+10FFFF.
-size_t Utf8SequenceAt(std::string_view text, size_t at) {
-  const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
-  const unsigned char lead = byte(at);
-  if (lead < 0x80) return 1;
-  size_t length = 0;
-  unsigned char low = 0x80;
-  unsigned char high = 0xBF;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    if (lead == 0xE0) low = 0xA0;
-    if (lead == 0xED) high = 0x9F;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    if (lead == 0xF0) low = 0x90;
-    if (lead == 0xF4) high = 0x8F;
-  } else {
-    return 0;
-  }
-  if (text.size() - at < length) return 0;
-  if (byte(at + 1) < low || byte(at + 1) > high) return 0;
-  for (size_t i = 2; i < length; ++i) {
-    if (byte(at + i) < 0x80 || byte(at + i) > 0xBF) return 0;
-  }
-  return length;
-}
-
-bool IsUtf8(std::string_view text) {
-  for (size_t at = 0; at < text.size();) {
-    const size_t length = Utf8SequenceAt(text, at);
-    if (length == 0) return false;
-    at += length;
-  }
-  return true;
-}
-
-std::string Latin1ToUtf8(std::string_view bytes) {
-  std::string text;
-  for (const char ch : bytes) {
-    const auto byte = static_cast<unsigned char>(ch);
-    if (byte < 0x80) {
-      text.push_back(ch);
-    } else {
-      text.push_back(static_cast<char>(0xC0 | (byte >> 6)));
-      text.push_back(static_cast<char>(0x80 | (byte & 0x3F)));
-    }
-  }
-  return text;
-}
-
 std::string Quoted(std::string_view raw) {
-  return "\"" + Printable(NoQuotes(raw)) + "\"";
+  return "\"" + ShownBytes(WithoutQuotes(raw)) + "\"";
 }
 
 // The shortest text that reads back as the same float.
@@ -201,23 +127,25 @@ std::string FacesText(const ExportOptions& options) {
   return text;
 }
 
-bool CheckOptions(const ExportOptions& options, ExportResult& result) {
+bool CheckOptions(const ExportOptions& options, Status& result) {
   int counts[4] = {0, 0, 0, 0};
   for (const TripleRole role : options.faces) {
     const auto at = static_cast<size_t>(role);
     if (at >= 4) {
-      result.error = "--faces holds an unknown role";
+      result.Fail(StatusCode::kBadOptions, "--faces holds an unknown role");
       return false;
     }
     ++counts[at];
   }
   if (counts[0] != 1 || counts[1] > 1 || counts[2] > 1) {
-    result.error = "--faces " + FacesText(options) +
-                   ": position must appear exactly once, normal and uv at most once";
+    result.Fail(StatusCode::kBadOptions,
+                "--faces " + FacesText(options) +
+                    ": position must appear exactly once, normal and uv at most once");
     return false;
   }
   if (options.indexBase != 0 && options.indexBase != 1) {
-    result.error = "--index-base must be 0 or 1, not " + std::to_string(options.indexBase);
+    result.Fail(StatusCode::kBadOptions,
+                "--index-base must be 0 or 1, not " + std::to_string(options.indexBase));
     return false;
   }
   return true;
@@ -258,9 +186,9 @@ IndexedArray ArrayFor(const ExportOptions& options, TripleRole role, int32_t cou
 
 class MeshBuilder {
  public:
-  MeshBuilder(const Scene& scene, const ExportOptions& options, ExportResult& result)
+  MeshBuilder(const Scene& scene, const ExportOptions& options, Status& result)
       : options_(options), result_(result) {
-    if (scene.objectFile) objectPath_ = Printable(scene.objectFile->path);
+    if (scene.objectFile) objectPath_ = ShownBytes(scene.objectFile->path);
   }
 
   bool Build(const Body& body, ExportMesh& mesh) {
@@ -277,8 +205,7 @@ class MeshBuilder {
   std::string Where(const Body& body) const { return objectPath_ + ": body " + Quoted(body.name); }
 
   bool Fail(std::string message) {
-    result_.status = ExportStatus::kInvalidScene;
-    result_.error = std::move(message);
+    result_.Fail(StatusCode::kInvalidScene, std::move(message));
     return false;
   }
 
@@ -321,10 +248,8 @@ class MeshBuilder {
     return true;
   }
 
-  // One glTF vertex per distinct (position, normal, uv) in order of first use. Corners are
-  // chained from a bucket chosen by a hash of all three indices, with at least as many buckets
-  // as positions or faces: a chain holds about one corner, even in a file whose faces give one
-  // position a million different uvs (chains per position would make that quadratic).
+  // Every corner checked and welded (export/weld.h); then the bounds, uvs and normals of the
+  // vertices that came of it.
   bool BuildTriangles(const Body& body, ExportMesh& mesh) {
     mesh.kind = ExportMesh::Kind::kTriangles;
     const int32_t vertexCount = body.vertices.items ? body.vertices.count : 0;
@@ -337,11 +262,7 @@ class MeshBuilder {
     const size_t faceCount = static_cast<size_t>(body.faces.count);
     mesh.indices.resize(faceCount * 3);
     mesh.vertices.reserve(static_cast<size_t>(vertexCount));
-    size_t buckets = 16;
-    while (buckets < std::max(static_cast<size_t>(vertexCount), faceCount)) buckets *= 2;
-    chainHead_.assign(buckets, -1);
-    chainNext_.clear();
-    chainNext_.reserve(static_cast<size_t>(vertexCount));
+    welder_.Start(static_cast<size_t>(vertexCount), faceCount);
 
     for (size_t f = 0; f < faceCount; ++f) {
       const Face& face = body.faces.items[f];
@@ -365,11 +286,10 @@ class MeshBuilder {
             return OutOfRange(body, static_cast<int32_t>(f), uvs, (face.*kTriples[uvs.triple])[k]);
           }
         }
-        mesh.indices[f * 3 + static_cast<size_t>(k)] = Weld(corner, mesh.vertices);
+        mesh.indices[f * 3 + static_cast<size_t>(k)] = welder_.Weld(corner, mesh.vertices);
       }
     }
-    chainHead_ = {};
-    chainNext_ = {};
+    welder_.Release();
 
     mesh.hasUvs = uvs.looked;
     for (const WeldedVertex& v : mesh.vertices) {
@@ -382,34 +302,6 @@ class MeshBuilder {
     }
     mesh.hasNormals = normals.looked && NormalsUsable(body, mesh);
     return true;
-  }
-
-  size_t BucketOf(const WeldedVertex& corner) const {
-    // Each index spread by its own odd constant, then the high bits folded down (the table's
-    // size is a power of two, so only the low bits choose).
-    uint64_t h = static_cast<uint32_t>(corner.position) * 0x9E3779B97F4A7C15ull;
-    h ^= static_cast<uint32_t>(corner.normal) * 0xC2B2AE3D27D4EB4Full;
-    h ^= static_cast<uint32_t>(corner.uv) * 0x165667B19E3779F9ull;
-    h ^= h >> 31;
-    h *= 0xBF58476D1CE4E5B9ull;
-    h ^= h >> 29;
-    return static_cast<size_t>(h) & (chainHead_.size() - 1);
-  }
-
-  uint32_t Weld(const WeldedVertex& corner, std::vector<WeldedVertex>& vertices) {
-    int32_t& head = chainHead_[BucketOf(corner)];
-    for (int32_t at = head; at >= 0; at = chainNext_[static_cast<size_t>(at)]) {
-      const WeldedVertex& seen = vertices[static_cast<size_t>(at)];
-      if (seen.position == corner.position && seen.normal == corner.normal &&
-          seen.uv == corner.uv) {
-        return static_cast<uint32_t>(at);
-      }
-    }
-    const auto added = static_cast<int32_t>(vertices.size());
-    vertices.push_back(corner);
-    chainNext_.push_back(head);
-    head = added;
-    return static_cast<uint32_t>(added);
   }
 
   bool NormalsUsable(const Body& body, const ExportMesh& mesh) {
@@ -427,11 +319,10 @@ class MeshBuilder {
   }
 
   const ExportOptions& options_;
-  ExportResult& result_;
+  Status& result_;
   std::string objectPath_;
   bool boundsEmpty_ = true;
-  std::vector<int32_t> chainHead_;  // per bucket: the last welded vertex in it, or -1
-  std::vector<int32_t> chainNext_;  // per welded vertex: the one before it in its bucket
+  CornerWelder welder_;
 };
 
 struct TextureCheck {
@@ -515,8 +406,7 @@ TextureCheck CheckTexture(const std::string& materialDirectory, std::string_view
   return check;
 }
 
-ExportMaterial MapMaterial(const Material& material, const std::string& directory,
-                           ExportResult& result) {
+ExportMaterial MapMaterial(const Material& material, const std::string& directory, Status& result) {
   ExportMaterial out;
   out.name = ExportName(material.name);
   const Color3 diffuse = UnitColor(material.diffuse);
@@ -531,7 +421,7 @@ ExportMaterial MapMaterial(const Material& material, const std::string& director
   const Color3 specular = UnitColor(material.specular);
   if (specular.r > 0 || specular.g > 0 || specular.b > 0) out.specular = specular;
 
-  const std::string_view texture = NoQuotes(material.textureName);
+  const std::string_view texture = WithoutQuotes(material.textureName);
   if (texture.empty()) return out;
   out.textureName = ExportName(material.textureName);
   const TextureCheck check = CheckTexture(directory, texture);
@@ -545,7 +435,7 @@ ExportMaterial MapMaterial(const Material& material, const std::string& director
   return out;
 }
 
-void MapLights(const Scene& scene, ExportScene& out, ExportResult& result) {
+void MapLights(const Scene& scene, ExportScene& out, Status& result) {
   for (const Light& light : scene.lights) {
     const std::string where = "light " + Quoted(light.name) + " left out: ";
     const Vec3d d = ToDouble(light.direction);
@@ -606,7 +496,7 @@ std::string CameraProblem(const Camera& camera) {
   return {};
 }
 
-void MapCamera(const Scene& scene, ExportScene& out, ExportResult& result) {
+void MapCamera(const Scene& scene, ExportScene& out, Status& result) {
   if (scene.camera.items == nullptr || scene.camera.count < 1) return;
   const Camera& camera = scene.camera.items[0];
   const std::string problem = CameraProblem(camera);
@@ -634,10 +524,9 @@ void MapCamera(const Scene& scene, ExportScene& out, ExportResult& result) {
 
 // Which material each triangle body gets: the only one there is, else what --material says.
 bool AssignMaterials(const Scene& scene, const ExportOptions& options, ExportScene& out,
-                     ExportResult& result) {
+                     Status& result) {
   const auto fail = [&](std::string message) {
-    result.status = ExportStatus::kBadOptions;
-    result.error = std::move(message);
+    result.Fail(StatusCode::kBadOptions, std::move(message));
     return false;
   };
   std::vector<int32_t> chosen(out.meshes.size(), -1);
@@ -645,12 +534,12 @@ bool AssignMaterials(const Scene& scene, const ExportOptions& options, ExportSce
     const std::string option = "--material " + bodyName + "=" + materialName;
     int32_t material = -1;
     for (int32_t m = 0; m < scene.materials.count && material < 0; ++m) {
-      if (Printable(NoQuotes(scene.materials.items[m].name)) == materialName) material = m;
+      if (ShownBytes(WithoutQuotes(scene.materials.items[m].name)) == materialName) material = m;
     }
     if (material < 0) return fail(option + ": the scene has no material \"" + materialName + "\"");
     bool found = false;
     for (size_t b = 0; b < out.meshes.size(); ++b) {
-      if (Printable(NoQuotes(out.meshes[b].body->name)) != bodyName) continue;
+      if (ShownBytes(WithoutQuotes(out.meshes[b].body->name)) != bodyName) continue;
       chosen[b] = material;
       found = true;
     }
@@ -675,36 +564,31 @@ bool AssignMaterials(const Scene& scene, const ExportOptions& options, ExportSce
 }  // namespace
 
 std::string ExportName(std::string_view raw) {
-  const std::string_view name = NoQuotes(raw);
+  const std::string_view name = WithoutQuotes(raw);
   return IsUtf8(name) ? std::string(name) : Latin1ToUtf8(name);
 }
 
-bool PrepareExport(const Scene& scene, const ExportOptions& options, ExportScene& out,
-                   ExportResult& result) {
+Status PrepareExport(const Scene& scene, const ExportOptions& options, ExportScene& out) {
+  Status result;
   try {
-    if (!CheckOptions(options, result)) {
-      result.status = ExportStatus::kBadOptions;
-      return false;
-    }
+    if (!CheckOptions(options, result)) return result;
     if (scene.objectFile) out.objectPath = scene.objectFile->path;
     MeshBuilder builder(scene, options, result);
     out.meshes.resize(static_cast<size_t>(scene.objects.items ? scene.objects.count : 0));
     for (size_t b = 0; b < out.meshes.size(); ++b) {
-      if (!builder.Build(scene.objects.items[b], out.meshes[b])) return false;
+      if (!builder.Build(scene.objects.items[b], out.meshes[b])) return result;
     }
     const std::string directory = scene.materialFile ? scene.materialFile->directory : "";
     for (const Material& material : scene.materials) {
       out.materials.push_back(MapMaterial(material, directory, result));
     }
-    if (!AssignMaterials(scene, options, out, result)) return false;
+    if (!AssignMaterials(scene, options, out, result)) return result;
     MapLights(scene, out, result);
     MapCamera(scene, out, result);
-    return true;
   } catch (const std::bad_alloc&) {
-    result.status = ExportStatus::kWriteFailed;
-    result.error = "out of memory while preparing the scene";
-    return false;
+    result.Fail(StatusCode::kOutOfMemory, "out of memory while preparing the scene");
   }
+  return result;
 }
 
 }  // namespace sceneio

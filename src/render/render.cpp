@@ -222,12 +222,12 @@ View FramingView(const ExportScene& scene, int32_t width, int32_t height) {
   return view;
 }
 
-bool RenderScene(const ExportScene& scene, int32_t width, int32_t height, Picture& picture,
-                 std::vector<std::string>& notes, std::string& error) {
+Status RenderScene(const ExportScene& scene, int32_t width, int32_t height, Picture& picture) {
+  Status status;
   if (width <= 0 || height <= 0) {
-    error = "the picture needs a positive width and height";
-    return false;
+    return status.Fail(StatusCode::kBadOptions, "the picture needs a positive width and height");
   }
+  std::vector<std::string>& notes = status.notes;
   try {
     View view;
     if (scene.camera) {
@@ -267,11 +267,10 @@ bool RenderScene(const ExportScene& scene, int32_t width, int32_t height, Pictur
     picture.height = height;
     picture.rgb = std::move(raster.pixels());
   } catch (const std::bad_alloc&) {
-    error =
-        "out of memory for a " + std::to_string(width) + "x" + std::to_string(height) + " picture";
-    return false;
+    status.Fail(StatusCode::kOutOfMemory, "out of memory for a " + std::to_string(width) + "x" +
+                                              std::to_string(height) + " picture");
   }
-  return true;
+  return status;
 }
 
 }  // namespace sceneio

@@ -2,8 +2,11 @@
 #include "sceneio/scene.h"
 
 #include <new>
+#include <string>
 
+#include "io/names.h"
 #include "scene/include_resolver.h"
+#include "scene/load_stop.h"
 #include "sceneio/body.h"
 
 namespace sceneio {
@@ -28,35 +31,79 @@ constexpr Kind kKinds[] = {
      [](const FileBuffer& f, Scene& s, ParseObserver* o) { return ParseObjects(f, s.objects, o); }},
 };
 
-int32_t LoadFiles(Scene& scene, const char* groupPath, ParseObserver* observer) {
+// Why LoadFiles stopped, when it did.
+enum class Stop : uint8_t { kNone, kNotRead, kOutOfMemory };
+
+Stop LoadFiles(Scene& scene, const char* groupPath, ParseObserver* observer) {
   scene.groupFile = std::make_unique<FileBuffer>(groupPath);
-  if (!scene.groupFile->data) return -1;
+  if (!scene.groupFile->data) return Stop::kNotRead;
   for (const Kind& kind : kKinds) {
     // The resolved path is needed only while its buffer is made; the buffer keeps a copy.
     std::unique_ptr<char[]> path = ResolveInclude(*scene.groupFile, kind.extension);
     // Stored before it is tested: a buffer whose file was not read is still the Scene's.
     auto& buffer = scene.*kind.file;
     buffer = std::make_unique<FileBuffer>(path.get());
-    if (!buffer->data) return -1;
+    if (!buffer->data) return Stop::kNotRead;
     if (observer != nullptr) observer->BeginFile(*buffer, kind.extension);
-    if (kind.parse(*buffer, scene, observer) == kOutOfMemory) return -1;
+    if (kind.parse(*buffer, scene, observer) == kOutOfMemory) return Stop::kOutOfMemory;
   }
-  return 0;
+  return Stop::kNone;
 }
 
+// Strings can still run out of memory; that ends the load like any other allocation failure.
+Stop GuardedLoad(Scene& scene, const char* groupPath, ParseObserver* observer) {
+  try {
+    return LoadFiles(scene, groupPath, observer);
+  } catch (const std::bad_alloc&) {
+    return Stop::kOutOfMemory;
+  }
+}
+
+struct FileRow {
+  const char* kind;
+  std::unique_ptr<FileBuffer> Scene::*file;
+};
+
+// Load order, which is also the order in which a failure leaves later files untouched.
+constexpr FileRow kFiles[] = {
+    {"group", &Scene::groupFile},   {"light", &Scene::lightFile},
+    {"camera", &Scene::cameraFile}, {"material", &Scene::materialFile},
+    {"object", &Scene::objectFile},
+};
+
 }  // namespace
+
+// The first buffer without data is the file that was not read (a kind the group file does not
+// name leaves an empty path); when every buffer holds data, memory ran out.
+std::string LoadStopReason(const Scene& scene) {
+  for (const FileRow& row : kFiles) {
+    const FileBuffer* file = (scene.*row.file).get();
+    if (file == nullptr || file->data != nullptr) continue;
+    if (file->path.empty()) return std::string("the group file names no ") + row.kind + " file";
+    return ShownBytes(file->path) + " could not be read";
+  }
+  return "the load failed after reading its files";
+}
 
 int32_t Scene::Load(const char* groupPath) {
   return Load(groupPath, nullptr);
 }
 
 int32_t Scene::Load(const char* groupPath, ParseObserver* observer) {
-  // Strings can still run out of memory; that ends the load like any other allocation failure.
+  return GuardedLoad(*this, groupPath, observer) == Stop::kNone ? 0 : -1;
+}
+
+Status LoadScene(Scene& scene, const char* groupPath, const LoadOptions& options) {
+  Status status;
+  const Stop stop = GuardedLoad(scene, groupPath, options.observer);
+  if (stop == Stop::kNone) return status;
   try {
-    return LoadFiles(*this, groupPath, observer);
+    status.Fail(stop == Stop::kOutOfMemory ? StatusCode::kOutOfMemory : StatusCode::kLoadFailed,
+                LoadStopReason(scene));
   } catch (const std::bad_alloc&) {
-    return -1;
+    status.code = StatusCode::kOutOfMemory;
   }
+  return status;
 }
 
 }  // namespace sceneio

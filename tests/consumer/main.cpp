@@ -19,9 +19,8 @@ int main(int argc, char** argv) {
     faces += body.faces.count;
   }
   sceneio::ExportScene model;
-  sceneio::ExportResult prepared;
   long meshes = 0;
-  if (result == 0 && sceneio::PrepareExport(scene, {}, model, prepared)) {
+  if (result == 0 && sceneio::PrepareExport(scene, {}, model).ok()) {
     for (const sceneio::ExportMesh& mesh : model.meshes) {
       meshes += mesh.kind != sceneio::ExportMesh::Kind::kEmpty ? 1 : 0;
     }

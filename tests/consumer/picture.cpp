@@ -8,12 +8,11 @@
 int main() {
   sceneio::ExportScene scene;
   sceneio::Picture picture;
-  std::vector<std::string> notes;
-  std::string error;
   std::vector<uint8_t> png;
-  if (!sceneio::RenderScene(scene, 16, 12, picture, notes, error) ||
-      !sceneio::EncodePng(picture, png, error)) {
-    std::fprintf(stderr, "%s\n", error.c_str());
+  sceneio::Status status = sceneio::RenderScene(scene, 16, 12, picture);
+  if (status.ok()) status = sceneio::EncodePng(picture, png);
+  if (!status.ok()) {
+    std::fprintf(stderr, "%s\n", status.message.c_str());
     return 1;
   }
   std::printf("png %dx%d %s\n", picture.width, picture.height,

@@ -82,12 +82,13 @@ BodyValues Quad() {
 struct Prepared {
   bool ok = false;
   ExportScene out;
-  ExportResult result;
+  Status result;
 };
 
 Prepared Prepare(const Scene& scene, const ExportOptions& options = {}) {
   Prepared p;
-  p.ok = PrepareExport(scene, options, p.out, p.result);
+  p.result = PrepareExport(scene, options, p.out);
+  p.ok = p.result.ok();
   return p;
 }
 
@@ -168,7 +169,7 @@ TEST(ExportWeld, MatchesTable) {
     options.faces = c.roles;
     options.indexBase = c.base;
     const Prepared p = Prepare(scene, options);
-    ASSERT_TRUE(p.ok) << p.result.error;
+    ASSERT_TRUE(p.ok) << p.result.message;
     const ExportMesh& mesh = p.out.meshes.at(0);
     EXPECT_EQ(mesh.kind, ExportMesh::Kind::kTriangles);
     EXPECT_EQ(Flatten(mesh.vertices), c.vertices);
@@ -195,7 +196,7 @@ TEST(ExportWeld, GridKeepsOneVertexPerCorner) {
   Scene scene;
   AddBodies(scene, {body});
   const Prepared p = Prepare(scene);
-  ASSERT_TRUE(p.ok) << p.result.error;
+  ASSERT_TRUE(p.ok) << p.result.message;
   const ExportMesh& mesh = p.out.meshes[0];
   EXPECT_EQ(mesh.vertices.size(), size_t((kSide + 1) * (kSide + 1)));
   EXPECT_FALSE(mesh.hasNormals);
@@ -225,7 +226,7 @@ TEST(ExportWeld, OnePositionManyUvs) {
   Scene scene;
   AddBodies(scene, {body});
   const Prepared p = Prepare(scene);
-  ASSERT_TRUE(p.ok) << p.result.error;
+  ASSERT_TRUE(p.ok) << p.result.message;
   const ExportMesh& mesh = p.out.meshes[0];
   ASSERT_EQ(mesh.vertices.size(), size_t{kUvs});
   for (size_t i = 0; i < mesh.indices.size(); ++i) {
@@ -360,9 +361,9 @@ TEST(ExportRange, MatchesTable) {
     options.indexBase = c.base;
     const Prepared p = Prepare(scene, options);
     EXPECT_EQ(p.ok, std::string(c.error).empty());
-    EXPECT_EQ(p.result.error, c.error);
+    EXPECT_EQ(p.result.message, c.error);
     if (!p.ok) {
-      EXPECT_EQ(p.result.status, ExportStatus::kInvalidScene);
+      EXPECT_EQ(p.result.code, StatusCode::kInvalidScene);
     }
     if (p.ok && !c.normalsStored) {
       EXPECT_FALSE(p.out.meshes[0].hasNormals);
@@ -455,7 +456,7 @@ TEST(ExportValues, MatchesTable) {
     Scene scene;
     AddBodies(scene, {body});
     const Prepared p = Prepare(scene);
-    EXPECT_EQ(p.result.error, c.error);
+    EXPECT_EQ(p.result.message, c.error);
     EXPECT_EQ(p.ok, std::string(c.error).empty());
     if (!p.ok) continue;
     EXPECT_EQ(p.out.meshes[0].hasNormals, c.hasNormals);
@@ -480,7 +481,7 @@ TEST(ExportBodies, PointsEmptyAndNoneDropped) {
   Scene scene;
   AddBodies(scene, {points, empty, emptyFaces});
   const Prepared p = Prepare(scene);
-  ASSERT_TRUE(p.ok) << p.result.error;
+  ASSERT_TRUE(p.ok) << p.result.message;
   ASSERT_EQ(p.out.meshes.size(), 3u);
   EXPECT_EQ(p.out.meshes[0].kind, ExportMesh::Kind::kPoints);
   EXPECT_EQ(p.out.meshes[0].min.x, -1);
@@ -492,7 +493,8 @@ TEST(ExportBodies, PointsEmptyAndNoneDropped) {
 
   scene.objects.items[0].vertices.items[1].y = -kInf;
   const Prepared bad = Prepare(scene);
-  EXPECT_EQ(bad.result.error, "dork\\dork.gof: body \"cloud\": vertex 1 is not finite (3 -inf 0)");
+  EXPECT_EQ(bad.result.message,
+            "dork\\dork.gof: body \"cloud\": vertex 1 is not finite (3 -inf 0)");
 }
 
 constexpr struct {
@@ -626,7 +628,7 @@ TEST(ExportMaterials, MatchesTable) {
     ASSERT_TRUE(scene.materials.Allocate(1));
     scene.materials.items[0] = c.material;
     const Prepared p = Prepare(scene);
-    ASSERT_TRUE(p.ok) << p.result.error;
+    ASSERT_TRUE(p.ok) << p.result.message;
     const ExportMaterial& m = p.out.materials.at(0);
     EXPECT_EQ(m.name, "m");
     EXPECT_EQ(m.baseColor, c.baseColor);
@@ -685,9 +687,9 @@ TEST(ExportMaterials, AssignmentMatchesTable) {
     ExportOptions options;
     options.bodyMaterials = c.options;
     const Prepared p = Prepare(scene, options);
-    EXPECT_EQ(p.result.error, c.error);
+    EXPECT_EQ(p.result.message, c.error);
     if (*c.error) {
-      EXPECT_EQ(p.result.status, ExportStatus::kBadOptions);
+      EXPECT_EQ(p.result.code, StatusCode::kBadOptions);
       continue;
     }
     ASSERT_TRUE(p.ok);
@@ -731,9 +733,9 @@ TEST(ExportOptionsCheck, ContradictionsAreRefused) {
     options.faces = c.roles;
     options.indexBase = c.base;
     const Prepared p = Prepare(scene, options);
-    EXPECT_EQ(p.result.error, c.error);
+    EXPECT_EQ(p.result.message, c.error);
     if (*c.error) {
-      EXPECT_EQ(p.result.status, ExportStatus::kBadOptions);
+      EXPECT_EQ(p.result.code, StatusCode::kBadOptions);
     }
   }
 }

@@ -136,7 +136,7 @@ std::map<std::string, std::string> Files(const std::filesystem::path& dir) {
 }
 
 // Allocates nothing of its own, so that every allocation it makes is the converter's.
-ExportResult Convert(const Scene& scene, const std::string& output) {
+Status Convert(const Scene& scene, const std::string& output) {
   if (output.ends_with(".png")) return WritePicture(scene, {}, 64, 48, output);
   return WriteGltf(scene, {}, output);
 }
@@ -244,11 +244,11 @@ TEST(WriteFailure, EachFailureIsReportedAndLeavesNothingBehind) {
     failClose = c.closeFails;
     // A value an earlier call may have left: a failure must not report it.
     errno = ENOENT;
-    const ExportResult result = Convert(scene, (dir.root() / c.output).string());
+    const Status result = Convert(scene, (dir.root() / c.output).string());
     writeFault = WriteFault::kNone;
     failClose = false;
     if (c.error == nullptr) {
-      ASSERT_TRUE(result.ok()) << result.error;
+      ASSERT_TRUE(result.ok()) << result.message;
       std::map<std::string, std::string> expected = before;
       for (const auto& [name, bytes] : whole) expected[name] = bytes;
       EXPECT_EQ(Files(dir.root()), expected);
@@ -256,8 +256,8 @@ TEST(WriteFailure, EachFailureIsReportedAndLeavesNothingBehind) {
     }
     std::string error = c.error;
     error.replace(error.find("{}"), 2, dir.root().string() + "/");
-    EXPECT_EQ(result.status, ExportStatus::kWriteFailed);
-    EXPECT_EQ(result.error, error);
+    EXPECT_EQ(result.code, StatusCode::kWriteFailed);
+    EXPECT_EQ(result.message, error);
     EXPECT_EQ(Files(dir.root()), before);
   }
 }
@@ -284,14 +284,14 @@ TEST(WriteFailure, EveryAllocationFailureIsReportedAndLeavesNothingBehind) {
       bool failed = false;
       {
         testing::FailAllocation(n);
-        const ExportResult result = Convert(scene, path);
+        const Status result = Convert(scene, path);
         failed = testing::StopFailing();
         if (failed) {
-          EXPECT_EQ(result.status, ExportStatus::kWriteFailed);
-          EXPECT_EQ(result.error.rfind("out of memory", 0), 0u) << result.error;
+          EXPECT_EQ(result.code, StatusCode::kOutOfMemory);
+          EXPECT_EQ(result.message.rfind("out of memory", 0), 0u) << result.message;
           EXPECT_EQ(Files(dir.root()), before);
         } else {
-          EXPECT_TRUE(result.ok()) << result.error;
+          EXPECT_TRUE(result.ok()) << result.message;
           std::map<std::string, std::string> expected = before;
           for (const auto& [name, bytes] : whole) expected[name] = bytes;
           EXPECT_EQ(Files(dir.root()), expected);
@@ -322,10 +322,10 @@ TEST(WriteFailure, TextureThatChangesWhileWrittenIsReported) {
   for (const char* old : kEarlier) dir.Write(old, "earlier");
   const std::map<std::string, std::string> before = Files(dir.root());
   growOnFirstWrite = texture.c_str();
-  const ExportResult result = Convert(scene, (dir.root() / "out.gltf").string());
+  const Status result = Convert(scene, (dir.root() / "out.gltf").string());
   growOnFirstWrite = nullptr;
-  EXPECT_EQ(result.status, ExportStatus::kWriteFailed);
-  EXPECT_EQ(result.error,
+  EXPECT_EQ(result.code, StatusCode::kWriteFailed);
+  EXPECT_EQ(result.message,
             "texture " + texture + " changed or vanished while the scene was written");
   EXPECT_EQ(Files(dir.root()), before);
 }
@@ -353,10 +353,10 @@ TEST(WriteFailure, EncoderFailuresAreReportedAndWriteNothing) {
     for (const char* old : kEarlier) dir.Write(old, "earlier");
     const std::map<std::string, std::string> before = Files(dir.root());
     encoderFault = c.fault;
-    const ExportResult result = Convert(scene, (dir.root() / "out.png").string());
+    const Status result = Convert(scene, (dir.root() / "out.png").string());
     encoderFault = EncoderFault::kNone;
-    EXPECT_EQ(result.status, ExportStatus::kWriteFailed);
-    EXPECT_EQ(result.error, c.error);
+    EXPECT_EQ(result.code, StatusCode::kWriteFailed);
+    EXPECT_EQ(result.message, c.error);
     EXPECT_EQ(Files(dir.root()), before);
   }
 }

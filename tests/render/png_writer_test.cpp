@@ -53,8 +53,8 @@ TEST(EncodePng, DecodesToTheSamePixels) {
       picture.rgb.push_back(static_cast<uint8_t>(i * 37 + i / 7));
     }
     std::vector<uint8_t> png;
-    std::string error;
-    ASSERT_TRUE(EncodePng(picture, png, error)) << error;
+    const Status encoded = EncodePng(picture, png);
+    ASSERT_TRUE(encoded.ok()) << encoded.message;
     const Decoded decoded = Decode(png);
     EXPECT_EQ(decoded.width, static_cast<uint32_t>(c.width));
     EXPECT_EQ(decoded.height, static_cast<uint32_t>(c.height));
@@ -68,9 +68,9 @@ TEST(EncodePng, PixelsThatDoNotMatchTheSizeAreRefused) {
   picture.height = 4;
   picture.rgb.assign(4 * 4 * 3 - 1, 0);
   std::vector<uint8_t> png;
-  std::string error;
-  EXPECT_FALSE(EncodePng(picture, png, error));
-  EXPECT_FALSE(error.empty());
+  const Status refused = EncodePng(picture, png);
+  EXPECT_FALSE(refused.ok());
+  EXPECT_FALSE(refused.message.empty());
   EXPECT_TRUE(png.empty());
 }
 
@@ -90,10 +90,10 @@ Picture Grey(int32_t width, int32_t height) {
 TEST(WritePngFile, ReplacesAnExistingFileWhole) {
   testing::TempDir dir;
   const auto path = dir.Write("out.png", "old bytes that are not a picture");
-  std::string error;
-  ASSERT_TRUE(WritePngFile(Grey(16, 16), path.string(), error)) << error;
+  const Status written = WritePngFile(Grey(16, 16), path.string());
+  ASSERT_TRUE(written.ok()) << written.message;
   std::vector<uint8_t> expected;
-  ASSERT_TRUE(EncodePng(Grey(16, 16), expected, error));
+  ASSERT_TRUE(EncodePng(Grey(16, 16), expected).ok());
   EXPECT_EQ(Contents(path), std::string(expected.begin(), expected.end()));
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.root()), {}), 1);
 }
@@ -116,9 +116,9 @@ TEST(WritePngFile, FailureLeavesNothingBehind) {
     if (c.existingDirectory) std::filesystem::create_directory(dir.root() / c.path);
     Picture picture = Grey(16, 16);
     if (c.badPicture) picture.rgb.pop_back();
-    std::string error;
-    EXPECT_FALSE(WritePngFile(picture, (dir.root() / c.path).string(), error));
-    EXPECT_FALSE(error.empty());
+    const Status failed = WritePngFile(picture, (dir.root() / c.path).string());
+    EXPECT_FALSE(failed.ok());
+    EXPECT_FALSE(failed.message.empty());
     const auto entries = std::distance(std::filesystem::directory_iterator(dir.root()), {});
     EXPECT_EQ(entries, c.existingDirectory ? 1 : 0);
   }

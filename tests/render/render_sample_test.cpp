@@ -29,10 +29,11 @@ Drawing DrawScene(const std::string& group) {
   Scene scene;
   EXPECT_EQ(scene.Load(group.c_str()), 0);
   ExportScene prepared;
-  ExportResult result;
-  EXPECT_TRUE(PrepareExport(scene, ExportOptions{}, prepared, result)) << result.error;
-  std::string error;
-  EXPECT_TRUE(RenderScene(prepared, kWidth, kHeight, out.picture, out.notes, error)) << error;
+  const Status result = PrepareExport(scene, ExportOptions{}, prepared);
+  EXPECT_TRUE(result.ok()) << result.message;
+  const Status drawn = RenderScene(prepared, kWidth, kHeight, out.picture);
+  EXPECT_TRUE(drawn.ok()) << drawn.message;
+  out.notes = drawn.notes;
   return out;
 }
 

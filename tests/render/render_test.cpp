@@ -81,11 +81,10 @@ int32_t DrawnCount(const Picture& picture) {
 
 Picture Render(const ExportScene& scene, std::vector<std::string>* notesOut = nullptr) {
   Picture picture;
-  std::vector<std::string> notes;
-  std::string error;
-  EXPECT_TRUE(RenderScene(scene, kWidth, kHeight, picture, notes, error)) << error;
+  const Status drawn = RenderScene(scene, kWidth, kHeight, picture);
+  EXPECT_TRUE(drawn.ok()) << drawn.message;
   EXPECT_EQ(picture.rgb.size(), static_cast<size_t>(kWidth * kHeight * 3));
-  if (notesOut) *notesOut = notes;
+  if (notesOut) *notesOut = drawn.notes;
   return picture;
 }
 
@@ -341,9 +340,8 @@ TEST(RenderScene, SameSceneSamePngBytes) {
   scene.meshes.push_back(cube.mesh);
   scene.lights.push_back(LightTravelling({-0.3f, -1, -0.5f}));
   std::vector<uint8_t> first, second;
-  std::string error;
-  ASSERT_TRUE(EncodePng(Render(scene), first, error)) << error;
-  ASSERT_TRUE(EncodePng(Render(scene), second, error)) << error;
+  ASSERT_TRUE(EncodePng(Render(scene), first).ok());
+  ASSERT_TRUE(EncodePng(Render(scene), second).ok());
   EXPECT_EQ(first, second);
   ASSERT_GT(first.size(), 8u);
   EXPECT_EQ(std::string(first.begin() + 1, first.begin() + 4), "PNG");
@@ -352,11 +350,10 @@ TEST(RenderScene, SameSceneSamePngBytes) {
 TEST(RenderScene, SidesNotPositiveAreRefused) {
   ExportScene scene;
   Picture picture;
-  std::vector<std::string> notes;
-  std::string error;
-  EXPECT_FALSE(RenderScene(scene, 0, 10, picture, notes, error));
-  EXPECT_FALSE(RenderScene(scene, 10, -1, picture, notes, error));
-  EXPECT_FALSE(error.empty());
+  EXPECT_FALSE(RenderScene(scene, 0, 10, picture).ok());
+  const Status refused = RenderScene(scene, 10, -1, picture);
+  EXPECT_FALSE(refused.ok());
+  EXPECT_FALSE(refused.message.empty());
 }
 
 constexpr struct {

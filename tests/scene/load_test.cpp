@@ -80,6 +80,34 @@ TEST(LoadTest, GroupNamingNoKindFailsThere) {
   EXPECT_EQ(scene.objectFile, nullptr);
 }
 
+// LoadScene loads as Load does and names the file that stopped it, or the kind the group file
+// does not name.
+TEST(LoadScene, SaysWhichFileStoppedTheLoadAndWhy) {
+  for (const Outcome& c : kOutcomes) {
+    SCOPED_TRACE(c.missing);
+    TempDir dir;
+    WriteScene(dir, c.missing);
+    if (std::string(c.missing) == "dork.grp") std::filesystem::remove(dir.root() / "dork/dork.grp");
+    Scene scene;
+    const Status status = LoadScene(scene, dir.GroupPath().c_str());
+    Scene plain;
+    ASSERT_EQ(plain.Load(dir.GroupPath().c_str()), c.result);
+    EXPECT_EQ(status.ok(), c.result == 0);
+    EXPECT_EQ(scene.objects.count, plain.objects.count);
+    EXPECT_EQ(scene.lights.count, plain.lights.count);
+    if (c.result == 0) continue;
+    EXPECT_EQ(status.code, StatusCode::kLoadFailed);
+    EXPECT_EQ(status.message, dir.root().string() + "/dork\\" + c.missing + " could not be read");
+  }
+  TempDir dir;
+  WriteScene(dir, "");
+  dir.Write("dork/dork.grp", "include \"s.lgt\" include \"s.cam\"\n");
+  Scene scene;
+  const Status status = LoadScene(scene, dir.GroupPath().c_str());
+  EXPECT_EQ(status.code, StatusCode::kLoadFailed);
+  EXPECT_EQ(status.message, "the group file names no material file");
+}
+
 TEST(LoadTest, EmptyFilesCountAsRead) {
   TempDir dir;
   dir.Write("dork/dork.grp", "");

@@ -1,4 +1,4 @@
-#include "export/json_text.h"
+#include "gltf/json_text.h"
 
 #include <charconv>
 #include <cmath>

@@ -1,11 +1,11 @@
 // The glTF writer: lays out one binary buffer, describes it in JSON, and streams the scene's
 // arrays into it in fixed-size chunks, all into files that are renamed into place at the end.
-#include <fcntl.h>
+#include "gltf/gltf_writer.h"
+
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
+#include <iterator>
 #include <cctype>
 #include <cerrno>
 #include <cmath>
@@ -18,7 +18,8 @@
 #include <string_view>
 #include <vector>
 
-#include "export/json_text.h"
+#include "gltf/json_text.h"
+#include "io/output_files.h"
 #include "sceneio/gltf.h"
 
 namespace sceneio {
@@ -43,107 +44,11 @@ uint64_t Align4(uint64_t n) {
   return (n + 3) & ~uint64_t{3};
 }
 
-std::string ErrnoText(int error) {
-  return std::strerror(error);
-}
-
-// A file written beside its final path under a name of its own, removed unless committed; a
-// commit not settled when it goes (an exception between the files of one output) is undone.
-class PendingFile {
- public:
-  explicit PendingFile(std::filesystem::path finalPath) : final_(std::move(finalPath)) {}
-  ~PendingFile() {
-    Restore();
-    Discard();
-  }
-  PendingFile(const PendingFile&) = delete;
-  PendingFile& operator=(const PendingFile&) = delete;
-
-  bool Open(std::string& error) {
-    static std::atomic<unsigned> serial{0};
-    const std::filesystem::path folder = final_.parent_path();
-    for (int attempt = 0; attempt < 100; ++attempt) {
-      const std::string name = "." + final_.filename().string() + ".tmp" +
-                               std::to_string(getpid()) + "-" + std::to_string(serial++);
-      temp_ = folder.empty() ? std::filesystem::path(name) : folder / name;
-      // 0666 under the umask, as the file would get if written in place.
-      fd_ = open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-      if (fd_ >= 0) return true;
-      if (errno != EEXIST) break;
-    }
-    error = "cannot write beside " + final_.string() + ": " + ErrnoText(errno);
-    temp_.clear();
-    return false;
-  }
-
-  int fd() const { return fd_; }
-  const std::filesystem::path& finalPath() const { return final_; }
-
-  bool Close(std::string& error) {
-    const int fd = fd_;
-    fd_ = -1;
-    if (fd >= 0 && close(fd) != 0) {
-      error = "cannot write " + final_.string() + ": " + ErrnoText(errno);
-      return false;
-    }
-    return true;
-  }
-
-  // Renames the file into place. A file it replaces stays reachable under a second name
-  // until Settle, so Restore can put it back when a later file of the same output fails.
-  bool Commit(std::string& error) {
-    backup_ = temp_;
-    backup_ += ".old";
-    if (link(final_.c_str(), backup_.c_str()) != 0) backup_.clear();
-    if (std::rename(temp_.c_str(), final_.c_str()) != 0) {
-      error = "cannot put " + final_.string() + " in place: " + ErrnoText(errno);
-      if (!backup_.empty()) unlink(backup_.c_str());
-      backup_.clear();
-      return false;
-    }
-    temp_.clear();
-    committed_ = true;
-    return true;
-  }
-
-  void Restore() {
-    if (!committed_) return;
-    if (backup_.empty()) {
-      unlink(final_.c_str());
-    } else {
-      std::rename(backup_.c_str(), final_.c_str());
-    }
-    backup_.clear();
-    committed_ = false;
-  }
-
-  void Settle() {
-    if (!backup_.empty()) unlink(backup_.c_str());
-    backup_.clear();
-    committed_ = false;
-  }
-
-  void Discard() {
-    if (fd_ >= 0) close(fd_);
-    fd_ = -1;
-    if (!temp_.empty()) unlink(temp_.c_str());
-    temp_.clear();
-    Settle();
-  }
-
- private:
-  std::filesystem::path final_;
-  std::filesystem::path temp_;
-  std::filesystem::path backup_;  // the replaced file, while the output is not settled
-  bool committed_ = false;
-  int fd_ = -1;
-};
-
-// Buffered writes to one descriptor. Large blocks bypass the buffer; small values are gathered
-// into it, so no element ever needs a container of its own.
+// Buffered writes to the output file begun last. Large blocks bypass the buffer; small values
+// are gathered into it, so no element ever needs a container of its own.
 class Sink {
  public:
-  explicit Sink(int fd) : fd_(fd), buffer_(new char[kChunkBytes]) {}
+  explicit Sink(OutputFiles& files) : files_(files), buffer_(new char[kChunkBytes]) {}
 
   // Room for `bytes` (at most kChunkBytes) at the end of the buffer, to be filled at once.
   char* Reserve(size_t bytes) {
@@ -156,7 +61,7 @@ class Sink {
   void Append(const void* data, size_t bytes) {
     if (bytes >= kChunkBytes / 2) {
       Flush();
-      WriteOut(static_cast<const char*>(data), bytes);
+      WriteOut(data, bytes);
       return;
     }
     std::memcpy(Reserve(bytes), data, bytes);
@@ -164,35 +69,35 @@ class Sink {
 
   void Zeros(size_t bytes) { std::memset(Reserve(bytes), 0, bytes); }
 
+  // The whole of a file that must still be `size` bytes long.
+  bool Copy(const std::string& source, uint64_t size) {
+    if (!Flush()) return false;
+    failed_ = !files_.Copy(source, size);
+    if (!failed_) written_ += size;
+    return !failed_;
+  }
+
   bool Flush() {
     WriteOut(buffer_.get(), used_);
     used_ = 0;
-    return error_ == 0;
+    return !failed_;
   }
 
-  int error() const { return error_; }
+  bool failed() const { return failed_; }
   uint64_t written() const { return written_ + used_; }
 
  private:
-  void WriteOut(const char* data, size_t bytes) {
-    while (bytes > 0 && error_ == 0) {
-      const ssize_t put = write(fd_, data, bytes);
-      if (put < 0 && errno == EINTR) continue;
-      if (put <= 0) {
-        error_ = put < 0 ? errno : EIO;
-        return;
-      }
-      data += put;
-      bytes -= static_cast<size_t>(put);
-      written_ += static_cast<uint64_t>(put);
-    }
+  void WriteOut(const void* data, size_t bytes) {
+    if (failed_ || bytes == 0) return;
+    failed_ = !files_.Write(data, bytes);
+    if (!failed_) written_ += bytes;
   }
 
-  int fd_;
+  OutputFiles& files_;
   std::unique_ptr<char[]> buffer_;
   size_t used_ = 0;
   uint64_t written_ = 0;
-  int error_ = 0;
+  bool failed_ = false;
 };
 
 // Fills `count` elements of `bytesEach` bytes, a chunk at a time: fill(first, count, out).
@@ -229,40 +134,6 @@ struct Image {
   std::filesystem::path copy;  // .gltf: where the copy goes
 };
 
-int OpenImage(const Image& image, std::string& error) {
-  const int fd = open(image.path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-  struct stat info {};
-  if (fd >= 0 && fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
-    if (static_cast<uint64_t>(info.st_size) == image.size) return fd;
-  }
-  error = "texture " + image.path + " changed or vanished while the scene was written";
-  if (fd >= 0) close(fd);
-  return -1;
-}
-
-bool CopyImage(const Image& image, Sink& sink, std::string& error) {
-  const int fd = OpenImage(image, error);
-  if (fd < 0) return false;
-  uint64_t left = image.size;
-  while (left > 0) {
-    const size_t want = static_cast<size_t>(std::min<uint64_t>(left, kChunkBytes));
-    char* at = sink.Reserve(want);
-    for (size_t filled = 0; filled < want;) {
-      const ssize_t got = read(fd, at + filled, want - filled);
-      if (got < 0 && errno == EINTR) continue;
-      if (got <= 0) {
-        close(fd);
-        error = "texture " + image.path + " could not be read whole";
-        return false;
-      }
-      filled += static_cast<size_t>(got);
-    }
-    left -= want;
-  }
-  close(fd);
-  return true;
-}
-
 // Percent-escapes every byte but the unreserved ones, so any file name is a relative URI.
 std::string UriOf(const std::string& name) {
   static constexpr char kHex[] = "0123456789ABCDEF";
@@ -298,15 +169,19 @@ class Writer {
   Writer(const ExportScene& model, const std::filesystem::path& output, GltfContainer container)
       : model_(model), output_(output), glb_(container == GltfContainer::kGlb) {}
 
-  bool Write(ExportResult& result) {
+  void Write(OutputFiles& files, Status& status) {
     std::string error;
-    if (!Plan(error) || !WriteFiles(error)) {
-      result.status = ExportStatus::kWriteFailed;
-      result.error = error;
-      return false;
+    if (!Plan(error)) {
+      status.Fail(StatusCode::kWriteFailed, error);
+      return;
     }
-    result.notes.insert(result.notes.end(), notes_.begin(), notes_.end());
-    return true;
+    // Once the files are in place nothing may fail: the notes' room is taken first.
+    status.notes.reserve(status.notes.size() + notes_.size());
+    if (!WriteFiles(files, error)) {
+      status.Fail(StatusCode::kWriteFailed, error.empty() ? FailureText(files.failure()) : error);
+      return;
+    }
+    std::move(notes_.begin(), notes_.end(), std::back_inserter(status.notes));
   }
 
  private:
@@ -420,7 +295,7 @@ class Writer {
           image.mime = material.textureMime;
           struct stat info {};
           if (stat(image.path.c_str(), &info) != 0) {
-            error = "texture " + image.path + " vanished: " + ErrnoText(errno);
+            error = "texture " + image.path + " vanished: " + std::strerror(errno);
             return false;
           }
           image.size = static_cast<uint64_t>(info.st_size);
@@ -536,9 +411,9 @@ class Writer {
   bool WritePieces(Sink& sink, std::string& error) {
     for (const Piece& piece : pieces_) {
       const uint64_t start = sink.written();
-      if (!WritePiece(piece, sink, error)) return false;
+      if (!WritePiece(piece, sink)) return false;
       sink.Zeros(static_cast<size_t>(Align4(piece.length) - piece.length));
-      if (sink.error() != 0) break;
+      if (sink.failed()) return false;
       if (sink.written() - start != Align4(piece.length)) {
         error = "internal error: a buffer view came out the wrong size";
         return false;
@@ -547,8 +422,10 @@ class Writer {
     return true;
   }
 
-  bool WritePiece(const Piece& piece, Sink& sink, std::string& error) {
-    if (piece.what == Piece::What::kImage) return CopyImage(images_[piece.source], sink, error);
+  bool WritePiece(const Piece& piece, Sink& sink) {
+    if (piece.what == Piece::What::kImage) {
+      return sink.Copy(images_[piece.source].path, images_[piece.source].size);
+    }
     const ExportMesh& mesh = model_.meshes[piece.source];
     const Body& body = *mesh.body;
     const WeldedVertex* welded = mesh.vertices.data();
@@ -602,18 +479,23 @@ class Writer {
 
   static uint32_t Le32(uint64_t n) { return static_cast<uint32_t>(n); }
 
-  bool Finish(PendingFile& file, Sink& sink, std::string& error) {
-    if (!sink.Flush()) {
-      error = "cannot write " + file.finalPath().string() + ": " + ErrnoText(sink.error());
-      return false;
+  // The texture is the scene's, not the output's: its failures name it as such.
+  static std::string FailureText(const OutputFailure& failure) {
+    switch (failure.step) {
+      case OutputFailure::Step::kSourceChanged:
+        return "texture " + failure.source + " changed or vanished while the scene was written";
+      case OutputFailure::Step::kSourceShort:
+        return "texture " + failure.source + " could not be read whole";
+      default:
+        return failure.Message();
     }
-    return file.Close(error);
   }
 
-  bool WriteGlb(std::string& error) {
-    PendingFile file(output_);
-    if (!file.Open(error)) return false;
-    Sink sink(file.fd());
+  static bool Finish(OutputFiles& files, Sink& sink) { return sink.Flush() && files.End(); }
+
+  bool WriteGlb(OutputFiles& files, std::string& error) {
+    if (!files.Begin(output_)) return false;
+    Sink sink(files);
     const uint64_t jsonChunk = Align4(json_.size());
     const uint64_t total = 12 + 8 + jsonChunk + (binLength_ > 0 ? 8 + binLength_ : 0);
     const uint32_t header[5] = {0x46546C67, 2, Le32(total), Le32(jsonChunk), 0x4E4F534A};
@@ -625,40 +507,30 @@ class Writer {
       sink.Append(binHeader, sizeof binHeader);
       if (!WritePieces(sink, error)) return false;
     }
-    if (!Finish(file, sink, error) || !file.Commit(error)) return false;
-    file.Settle();
-    return true;
+    return Finish(files, sink) && files.Commit();
   }
 
-  bool WriteSeparate(std::string& error) {
-    std::vector<std::unique_ptr<PendingFile>> files;  // committed in this order, main file last
+  // The .bin and the texture copies first, the .gltf that refers to them last.
+  bool WriteSeparate(OutputFiles& files, std::string& error) {
     if (binLength_ > 0) {
-      files.push_back(std::make_unique<PendingFile>(binPath_));
-      if (!files.back()->Open(error)) return false;
-      Sink sink(files.back()->fd());
-      if (!WritePieces(sink, error) || !Finish(*files.back(), sink, error)) return false;
+      if (!files.Begin(binPath_)) return false;
+      Sink sink(files);
+      if (!WritePieces(sink, error) || !Finish(files, sink)) return false;
     }
     for (const Image& image : images_) {
-      files.push_back(std::make_unique<PendingFile>(image.copy));
-      if (!files.back()->Open(error)) return false;
-      Sink sink(files.back()->fd());
-      if (!CopyImage(image, sink, error) || !Finish(*files.back(), sink, error)) return false;
+      if (!files.Begin(image.copy)) return false;
+      Sink sink(files);
+      if (!sink.Copy(image.path, image.size) || !Finish(files, sink)) return false;
     }
-    files.push_back(std::make_unique<PendingFile>(output_));
-    if (!files.back()->Open(error)) return false;
-    Sink sink(files.back()->fd());
+    if (!files.Begin(output_)) return false;
+    Sink sink(files);
     sink.Append(json_.data(), json_.size());
-    if (!Finish(*files.back(), sink, error)) return false;
-    for (size_t f = 0; f < files.size(); ++f) {
-      if (files[f]->Commit(error)) continue;
-      while (f-- > 0) files[f]->Restore();
-      return false;
-    }
-    for (const auto& file : files) file->Settle();
-    return true;
+    return Finish(files, sink) && files.Commit();
   }
 
-  bool WriteFiles(std::string& error) { return glb_ ? WriteGlb(error) : WriteSeparate(error); }
+  bool WriteFiles(OutputFiles& files, std::string& error) {
+    return glb_ ? WriteGlb(files, error) : WriteSeparate(files, error);
+  }
 
   const ExportScene& model_;
   std::filesystem::path output_;
@@ -688,28 +560,38 @@ GltfContainer GltfContainerOf(const std::string& outputPath) {
   return GltfContainer::kNone;
 }
 
-ExportResult WriteGltf(const Scene& scene, const ExportOptions& options,
-                       const std::string& outputPath) {
-  ExportResult result;
+Status WriteGltf(const ExportScene& model, const std::string& outputPath, OutputFiles& files,
+                 Status status) {
   try {
     const GltfContainer container = GltfContainerOf(outputPath);
     if (container == GltfContainer::kNone) {
-      result.status = ExportStatus::kBadOptions;
-      result.error = "the output " + outputPath + " must end in .gltf or .glb";
-      return result;
+      return status.Fail(StatusCode::kBadOptions,
+                         "the output " + outputPath + " must end in .gltf or .glb");
+    }
+    Writer(model, outputPath, container).Write(files, status);
+  } catch (const std::bad_alloc&) {
+    status.Fail(StatusCode::kOutOfMemory, "out of memory while writing " + outputPath);
+  } catch (const std::exception& e) {
+    status.Fail(StatusCode::kWriteFailed, "cannot write " + outputPath + ": " + e.what());
+  }
+  return status;
+}
+
+Status WriteGltf(const Scene& scene, const ExportOptions& options, const std::string& outputPath) {
+  Status status;
+  try {
+    if (GltfContainerOf(outputPath) == GltfContainer::kNone) {
+      return status.Fail(StatusCode::kBadOptions,
+                         "the output " + outputPath + " must end in .gltf or .glb");
     }
     ExportScene model;
-    if (!PrepareExport(scene, options, model, result)) return result;
-    Writer writer(model, outputPath, container);
-    writer.Write(result);
+    status = PrepareExport(scene, options, model);
+    if (!status.ok()) return status;
+    OutputFiles files;
+    return WriteGltf(model, outputPath, files, std::move(status));
   } catch (const std::bad_alloc&) {
-    result.status = ExportStatus::kWriteFailed;
-    result.error = "out of memory while writing " + outputPath;
-  } catch (const std::exception& e) {
-    result.status = ExportStatus::kWriteFailed;
-    result.error = "cannot write " + outputPath + ": " + e.what();
+    return status.Fail(StatusCode::kOutOfMemory, "out of memory while writing " + outputPath);
   }
-  return result;
 }
 
 }  // namespace sceneio

@@ -1,6 +1,6 @@
 // JSON text read back by an independent parser: every string and number comes back as it went
 // in, and the commas and brackets of any nesting make one valid document.
-#include "export/json_text.h"
+#include "gltf/json_text.h"
 
 #include <gtest/gtest.h>
 

@@ -124,8 +124,8 @@ TEST(GltfWriter, SampleInBothContainers) {
   for (const char* name : {"sample.glb", "sample.gltf"}) {
     SCOPED_TRACE(name);
     TempDir dir;
-    const ExportResult result = WriteGltf(scene, {}, (dir.root() / name).string());
-    ASSERT_TRUE(result.ok()) << result.error;
+    const Status result = WriteGltf(scene, {}, (dir.root() / name).string());
+    ASSERT_TRUE(result.ok()) << result.message;
     EXPECT_TRUE(result.warnings.empty());
     const GltfFile file = ReadGltf(dir.root() / name);
     CheckStructure(file);
@@ -186,8 +186,8 @@ TEST(GltfWriter, IndexWidthAtTheRestartValue) {
     Scene scene;
     FillCorners(scene, c.corners);
     TempDir dir;
-    const ExportResult result = WriteGltf(scene, {}, (dir.root() / "m.glb").string());
-    ASSERT_TRUE(result.ok()) << result.error;
+    const Status result = WriteGltf(scene, {}, (dir.root() / "m.glb").string());
+    ASSERT_TRUE(result.ok()) << result.message;
     const GltfFile file = ReadGltf(dir.root() / "m.glb");
     const size_t indices = file.json["meshes"][0]["primitives"][0]["indices"];
     EXPECT_EQ(file.json["accessors"][indices]["componentType"], c.componentType);
@@ -208,8 +208,8 @@ TEST(GltfWriter, PointsAndEmptyBodies) {
   scene.objects.items[0].vertices.items[2] = {1, -1, 7};
   scene.objects.items[1].name = "nothing";
   TempDir dir;
-  const ExportResult result = WriteGltf(scene, {}, (dir.root() / "p.gltf").string());
-  ASSERT_TRUE(result.ok()) << result.error;
+  const Status result = WriteGltf(scene, {}, (dir.root() / "p.gltf").string());
+  ASSERT_TRUE(result.ok()) << result.message;
   const GltfFile file = ReadGltf(dir.root() / "p.gltf");
   CheckStructure(file);
   const json& primitive = file.json["meshes"][0]["primitives"][0];
@@ -272,8 +272,8 @@ TEST(GltfWriter, TexturedMaterialOnABodyWithoutUvs) {
   Scene scene;
   FillTextured(scene, dir.root() / "scene", {"\"brick.png\""});
   scene.materials.items[0].name = "\"brick\"";
-  const ExportResult result = WriteGltf(scene, {}, (dir.root() / "t.glb").string());
-  ASSERT_TRUE(result.ok()) << result.error;
+  const Status result = WriteGltf(scene, {}, (dir.root() / "t.glb").string());
+  ASSERT_TRUE(result.ok()) << result.message;
   const json doc = ReadGltf(dir.root() / "t.glb").json;
   ASSERT_EQ(doc["materials"].size(), 2u);
   EXPECT_EQ(doc["meshes"][0]["primitives"][0]["material"], 1);
@@ -292,8 +292,8 @@ TEST(GltfWriter, TextureCopiesAndUris) {
   Scene scene;
   FillTextured(scene, dir.root() / "scene",
                {"\"brick.png\"", "\"sub/brick.png\"", "\"brick.png\""});
-  const ExportResult result = WriteGltf(scene, {}, (dir.root() / "out dir#1.gltf").string());
-  ASSERT_TRUE(result.ok()) << result.error;
+  const Status result = WriteGltf(scene, {}, (dir.root() / "out dir#1.gltf").string());
+  ASSERT_TRUE(result.ok()) << result.message;
   const json doc = ReadGltf(dir.root() / "out dir#1.gltf").json;
   EXPECT_EQ(doc["buffers"][0]["uri"], "out%20dir%231.bin");
   ASSERT_EQ(doc["images"].size(), 2u);
@@ -316,9 +316,9 @@ TEST(GltfWriter, GlbPastFourGibIsRefused) {
   Scene scene;
   FillTextured(scene, dir.root(), {"huge.png"});
   const std::string output = (dir.root() / "out.glb").string();
-  const ExportResult result = WriteGltf(scene, {}, output);
-  EXPECT_EQ(result.status, ExportStatus::kWriteFailed);
-  EXPECT_EQ(result.error, output + ": the scene is too large for one .glb (4 GiB); write .gltf");
+  const Status result = WriteGltf(scene, {}, output);
+  EXPECT_EQ(result.code, StatusCode::kWriteFailed);
+  EXPECT_EQ(result.message, output + ": the scene is too large for one .glb (4 GiB); write .gltf");
   EXPECT_FALSE(std::filesystem::exists(output));
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.root()), {}), 1);
 }
@@ -337,20 +337,20 @@ TEST(GltfWriter, FailureLeavesNothingBehind) {
     const char* output;
     const char* blocker;  // made a directory before the write, so a file cannot go there
     bool outOfRange;
-    ExportStatus status;
+    StatusCode status;
     bool fresh;  // no file of an earlier conversion there
   } cases[] = {
-      {"output is a directory", "out.glb", "out.glb", false, ExportStatus::kWriteFailed, false},
-      {".bin cannot be put in place", "out.gltf", "out.bin", false, ExportStatus::kWriteFailed,
+      {"output is a directory", "out.glb", "out.glb", false, StatusCode::kWriteFailed, false},
+      {".bin cannot be put in place", "out.gltf", "out.bin", false, StatusCode::kWriteFailed,
        false},
       {"texture copy cannot be put in place", "out.gltf", "out_brick.png", false,
-       ExportStatus::kWriteFailed, false},
+       StatusCode::kWriteFailed, false},
       // The .bin and the texture copy are in place when the .gltf fails: they are taken away.
       {".gltf cannot be put in place, nothing there before", "out.gltf", "out.gltf", false,
-       ExportStatus::kWriteFailed, true},
-      {"folder missing", "missing/out.glb", nullptr, false, ExportStatus::kWriteFailed, false},
-      {"index out of range", "out.glb", nullptr, true, ExportStatus::kInvalidScene, false},
-      {"index out of range, .gltf", "out.gltf", nullptr, true, ExportStatus::kInvalidScene, false},
+       StatusCode::kWriteFailed, true},
+      {"folder missing", "missing/out.glb", nullptr, false, StatusCode::kWriteFailed, false},
+      {"index out of range", "out.glb", nullptr, true, StatusCode::kInvalidScene, false},
+      {"index out of range, .gltf", "out.gltf", nullptr, true, StatusCode::kInvalidScene, false},
   };
   Scene scene;
   LoadSample(scene);
@@ -367,10 +367,10 @@ TEST(GltfWriter, FailureLeavesNothingBehind) {
     Face& face = scene.objects.items[0].faces.items[3];
     const int32_t kept = face.triple1[0];
     if (c.outOfRange) face.triple1[0] = 8;
-    const ExportResult result = WriteGltf(scene, {}, (dir.root() / c.output).string());
+    const Status result = WriteGltf(scene, {}, (dir.root() / c.output).string());
     face.triple1[0] = kept;
-    EXPECT_EQ(result.status, c.status) << result.error;
-    EXPECT_FALSE(result.error.empty());
+    EXPECT_EQ(result.code, c.status) << result.message;
+    EXPECT_FALSE(result.message.empty());
     EXPECT_EQ(Listing(dir.root()), before);
     for (const std::string& name : before) {
       if (std::filesystem::is_regular_file(dir.root() / name)) {
@@ -397,8 +397,8 @@ TEST(GltfWriter, OutputEndings) {
   Scene scene;
   FillCorners(scene, 3);
   TempDir dir;
-  const ExportResult result = WriteGltf(scene, {}, (dir.root() / "a.obj").string());
-  EXPECT_EQ(result.status, ExportStatus::kBadOptions);
+  const Status result = WriteGltf(scene, {}, (dir.root() / "a.obj").string());
+  EXPECT_EQ(result.code, StatusCode::kBadOptions);
   EXPECT_TRUE(Listing(dir.root()).empty());
 }
 
