@@ -5,12 +5,12 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <iterator>
 #include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <new>
