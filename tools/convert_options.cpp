@@ -96,6 +96,10 @@ class ConvertApp {
                     "the picture's width and height in pixels, each 16 to 8192 "
                     "(default 800x600; for a .png OUTPUT)")
         ->type_name("WxH");
+    app_.add_option("--up", up_,
+                    "the scene's up axis: with z, the scene is turned so that +Z becomes glTF's "
+                    "+Y (default y; for .gltf, .glb and .png OUTPUT)")
+        ->type_name("y|z");
     app_.set_version_flag("--version", std::string(SCENEIO_VERSION), "the program's version");
     app_.add_option("GROUP", group_, "the scene's group file")->required()->type_name("");
     app_.add_option("OUTPUT", output_, "the file to write")->required()->type_name("");
@@ -120,6 +124,8 @@ class ConvertApp {
       Fault("--size must be WIDTHxHEIGHT, each from " + std::to_string(kMinPictureSide) + " to " +
             std::to_string(kMaxPictureSide) + ": " + size_);
     }
+    if (!up_.empty() && up_ != "y" && up_ != "z") Fault("--up must be y or z: " + up_);
+    if (!up_.empty()) parsed_.options.up = up_ == "z" ? UpAxis::kZ : UpAxis::kY;
     for (const std::string& pair : materials_) {
       const size_t equals = pair.find('=');
       if (equals == std::string::npos || equals == 0 || equals + 1 == pair.size()) {
@@ -140,6 +146,7 @@ class ConvertApp {
   std::string faces_ = "position,normal,uv";
   std::string indexBase_ = "0";
   std::string size_ = "800x600";
+  std::string up_;  // empty: not given
   std::vector<std::string> materials_;
   std::string group_;
   std::string output_;

@@ -20,6 +20,8 @@ namespace sceneio {
 // Which array of a body one of a face's three triples indexes.
 enum class TripleRole : uint8_t { kPosition, kNormal, kUv, kNone };
 
+enum class UpAxis : uint8_t { kY, kZ };
+
 struct ExportOptions {
   // Role of triple1, triple2, triple3 in that order. kPosition exactly once; kNormal and kUv
   // at most once each.
@@ -28,6 +30,10 @@ struct ExportOptions {
   // Body name -> material name, both as written without one pair of surrounding quotes and
   // with bytes outside printable ASCII as \xNN (the way scene-inspect's summary shows names).
   std::vector<std::pair<std::string, std::string>> bodyMaterials;
+  // Which axis of the scene is up. glTF's is +Y; with kZ the scene is turned a quarter round X
+  // so that its +Z becomes +Y (positions, normals, light directions and the camera). Absent:
+  // kY, with a note when the camera's lookup-vector is nearer +Z than +Y.
+  std::optional<UpAxis> up;
 };
 
 // One glTF vertex: the body-array indices (0-based, already checked) of one distinct corner.
@@ -98,6 +104,8 @@ struct ExportScene {
   std::vector<ExportLight> lights;        // those with a usable direction
   std::optional<ExportCamera> camera;     // absent when the scene has none or it is unusable
   std::string objectPath;                 // the object file as the scene names it
+  // With UpAxis::kZ, the bodies the meshes draw: positions and normals turned, uvs copied.
+  std::vector<Body> turnedBodies;
 };
 
 // A name of the scene as a JSON string may hold it: one pair of surrounding double quotes

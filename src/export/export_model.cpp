@@ -60,6 +60,11 @@ Color3 UnitColor(const Color3& c) {
   return {Unit(c.r), Unit(c.g), Unit(c.b)};
 }
 
+// A quarter turn about X that takes +Z to +Y (and +Y to -Z).
+Vector3 TurnZUp(const Vector3& v) {
+  return {v.x, v.z, -v.y};
+}
+
 struct Vec3d {
   double x = 0, y = 0, z = 0;
 };
@@ -435,10 +440,10 @@ ExportMaterial MapMaterial(const Material& material, const std::string& director
   return out;
 }
 
-void MapLights(const Scene& scene, ExportScene& out, Status& result) {
+void MapLights(const Scene& scene, bool zUp, ExportScene& out, Status& result) {
   for (const Light& light : scene.lights) {
     const std::string where = "light " + Quoted(light.name) + " left out: ";
-    const Vec3d d = ToDouble(light.direction);
+    const Vec3d d = ToDouble(zUp ? TurnZUp(light.direction) : light.direction);
     const double length = Length(d);
     if (!Finite(light.direction)) {
       result.warnings.push_back(where + "direction " + VectorText(light.direction) +
@@ -496,9 +501,15 @@ std::string CameraProblem(const Camera& camera) {
   return {};
 }
 
-void MapCamera(const Scene& scene, ExportScene& out, Status& result) {
+void MapCamera(const Scene& scene, const ExportOptions& options, ExportScene& out, Status& result) {
   if (scene.camera.items == nullptr || scene.camera.count < 1) return;
-  const Camera& camera = scene.camera.items[0];
+  const bool zUp = options.up == UpAxis::kZ;
+  Camera camera = scene.camera.items[0];
+  if (zUp) {
+    camera.location = TurnZUp(camera.location);
+    camera.aim = TurnZUp(camera.aim);
+    camera.lookupVector = TurnZUp(camera.lookupVector);
+  }
   const std::string problem = CameraProblem(camera);
   if (!problem.empty()) {
     result.warnings.push_back("camera left out: " + problem);
@@ -520,6 +531,36 @@ void MapCamera(const Scene& scene, ExportScene& out, Status& result) {
   mapped.placement.translation = camera.location;
   mapped.placement.rotation = QuaternionOfBasis(right, up, Scaled(forward, -1));
   out.camera = std::move(mapped);
+  const Vector3& lookup = camera.lookupVector;
+  if (!options.up && std::abs(lookup.z) > std::abs(lookup.y)) {
+    result.notes.push_back("the camera's lookup-vector " + VectorText(lookup) +
+                           " is nearer +Z than +Y: --up z turns the scene so that it stands "
+                           "upright in glTF viewers, whose up is +Y");
+  }
+}
+
+// The bodies as the meshes draw them, turned so that +Z is up; the faces stay where they are,
+// since the meshes are welded from them already.
+void TurnBodies(ExportScene& out) {
+  out.turnedBodies.resize(out.meshes.size());
+  for (size_t b = 0; b < out.meshes.size(); ++b) {
+    ExportMesh& mesh = out.meshes[b];
+    const Body& from = *mesh.body;
+    Body& to = out.turnedBodies[b];
+    to.name = from.name;
+    const bool allocated = to.vertices.Allocate(from.vertices.count) &&
+                           to.normals.Allocate(from.normals.count) &&
+                           to.uvs.Allocate(from.uvs.count);
+    if (!allocated) throw std::bad_alloc();
+    std::transform(from.vertices.begin(), from.vertices.end(), to.vertices.begin(), TurnZUp);
+    std::transform(from.normals.begin(), from.normals.end(), to.normals.begin(), TurnZUp);
+    std::copy(from.uvs.begin(), from.uvs.end(), to.uvs.begin());
+    mesh.body = &to;
+    const Vector3 low = mesh.min;
+    const Vector3 high = mesh.max;
+    mesh.min = {low.x, low.z, -high.y};
+    mesh.max = {high.x, high.z, -low.y};
+  }
 }
 
 // Which material each triangle body gets: the only one there is, else what --material says.
@@ -583,8 +624,9 @@ Status PrepareExport(const Scene& scene, const ExportOptions& options, ExportSce
       out.materials.push_back(MapMaterial(material, directory, result));
     }
     if (!AssignMaterials(scene, options, out, result)) return result;
-    MapLights(scene, out, result);
-    MapCamera(scene, out, result);
+    if (options.up == UpAxis::kZ) TurnBodies(out);
+    MapLights(scene, options.up == UpAxis::kZ, out, result);
+    MapCamera(scene, options, out, result);
   } catch (const std::bad_alloc&) {
     result.Fail(StatusCode::kOutOfMemory, "out of memory while preparing the scene");
   }

@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <limits>
 
+#include "render/texture.h"
+
 namespace sceneio {
 namespace {
 
@@ -97,12 +99,6 @@ Raster::Raster(const View& view, Rgb8 background) : view_(view), background_(bac
     width_ = 0;  // nothing is drawn; the background stays
     height_ = 0;
   }
-  for (size_t i = 0; i < encode_.size(); ++i) {
-    const double linear = static_cast<double>(i) / (encode_.size() - 1);
-    const double encoded =
-        linear <= 0.0031308 ? 12.92 * linear : 1.055 * std::pow(linear, 1 / 2.4) - 0.055;
-    encode_[i] = static_cast<uint8_t>(std::lround(std::clamp(encoded, 0.0, 1.0) * 255));
-  }
 }
 
 ClipVertex Raster::Project(const Vector3& point) const {
@@ -121,6 +117,28 @@ Raster::ScreenVertex Raster::ToScreen(const ClipVertex& v) const {
 }
 
 void Raster::DrawTriangle(const ClipVertex& a, const ClipVertex& b, const ClipVertex& c) {
+  mode_ = Mode::kColor;
+  Draw(a, b, c);
+}
+
+void Raster::DrawTriangleId(const ClipVertex& a, const ClipVertex& b, const ClipVertex& c,
+                            uint32_t id) {
+  if (width_ == 0) return;
+  if (ids_.empty()) ids_.assign(depth_.size(), kNoId);
+  mode_ = Mode::kId;
+  id_ = id;
+  Draw(a, b, c);
+}
+
+void Raster::DrawTriangleFragments(const ClipVertex& a, const ClipVertex& b, const ClipVertex& c,
+                                   Fragment fragment, void* context) {
+  mode_ = Mode::kFragment;
+  fragment_ = fragment;
+  context_ = context;
+  Draw(a, b, c);
+}
+
+void Raster::Draw(const ClipVertex& a, const ClipVertex& b, const ClipVertex& c) {
   if (width_ == 0) return;
   if (!IsFinite(a) || !IsFinite(b) || !IsFinite(c)) return;
   const float zfar = view_.zfar;
@@ -243,7 +261,15 @@ void Raster::FillTriangle(const ScreenVertex& a, const ScreenVertex& first,
       const int64_t index = row + px;
       const float depth = static_cast<float>(inverseW);
       if (!(depth > depth_[index])) continue;
+      if (mode_ == Mode::kFragment) {
+        fragment_(context_, index);
+        continue;
+      }
       depth_[index] = depth;
+      if (mode_ == Mode::kId) {
+        ids_[index] = id_;
+        continue;
+      }
       const double z = 1.0 / inverseW;
       Plot(index, {static_cast<float>((w0 * a.r + w1 * b.r + w2 * c.r) * z),
                    static_cast<float>((w0 * a.g + w1 * b.g + w2 * c.g) * z),
@@ -274,15 +300,16 @@ void Raster::DrawPoint(const ClipVertex& point, int32_t size) {
 }
 
 void Raster::Plot(int64_t index, const Color3& linear) {
-  const auto encode = [this](float v) {
-    if (!(v > 0)) return encode_.front();
-    if (v >= 1) return encode_.back();
-    return encode_[static_cast<size_t>(v * (encode_.size() - 1) + 0.5f)];
-  };
+  if (!ids_.empty()) ids_[index] = kNoId;
+  SetPixel(index,
+           {LinearToSrgbByte(linear.r), LinearToSrgbByte(linear.g), LinearToSrgbByte(linear.b)});
+}
+
+void Raster::SetPixel(int64_t index, const Rgb8& color) {
   uint8_t* pixel = &pixels_[static_cast<size_t>(index) * 3];
-  pixel[0] = encode(linear.r);
-  pixel[1] = encode(linear.g);
-  pixel[2] = encode(linear.b);
+  pixel[0] = color[0];
+  pixel[1] = color[1];
+  pixel[2] = color[2];
   // Geometry never takes the background's exact colour, so what is not background is what
   // was drawn.
   if (pixel[0] == background_[0] && pixel[1] == background_[1] && pixel[2] == background_[2]) {

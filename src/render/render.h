@@ -14,8 +14,9 @@
 namespace sceneio {
 
 inline constexpr Rgb8 kBackground = {48, 48, 48};
-inline constexpr Color3 kNoMaterialColor = {0.5f, 0.5f, 0.5f};  // linear, as glTF colours are
-inline constexpr float kAmbient = 0.12f;  // so a side no light reaches is dark, not black
+// A scene without a light is lit from the eye by this much white: with the diffuse lobe's
+// 1 / pi, a surface facing the eye shows its base colour.
+inline constexpr float kEyeLightIntensity = 3.14159265f;
 inline constexpr int32_t kPointSize = 3;  // pixels across, for a body that has only vertices
 
 // The camera exactly as the glTF export places it, with the picture's width / height as aspect.

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -904,6 +905,70 @@ TEST(ExportCamera, LooksAtTheAim) {
     EXPECT_GT(c.up.x * u.x + c.up.y * u.y + c.up.z * u.z, 0);
     EXPECT_NEAR(c.up.x * forward.x + c.up.y * forward.y + c.up.z * forward.z, 0, 1e-6);
   }
+}
+
+// A wall standing on the ground of a scene whose up is +Z, lit from above and seen by a camera
+// whose up is +Z: --up z stands it on glTF's ground (+Y up); without the option a note says so.
+TEST(ExportUp, ZUpSceneTurnedOntoY) {
+  Scene scene;
+  BodyValues wall;
+  wall.vertices = {{0, 0, 0}, {1, 0, 0}, {1, 0, 2}, {0, 0, 2}};
+  wall.normals = {{0, -1, 0}};
+  wall.uvs = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
+  wall.faces = {Tri({0, 1, 2}, {0, 0, 0}, {0, 1, 2}), Tri({0, 2, 3}, {0, 0, 0}, {0, 2, 3})};
+  AddBodies(scene, {wall});
+  ASSERT_TRUE(scene.lights.Allocate(1));
+  scene.lights.items[0].direction = {0, 0, -3};
+  scene.lights.items[0].brightness = 1;
+  ASSERT_TRUE(scene.camera.Allocate(1));
+  scene.camera.items[0] = CameraOf(45, 0.1f, 100, {5, -5, 1}, {0, 0, 1}, {0, 0, 1});
+  const struct {
+    const char* name;
+    std::optional<UpAxis> up;
+    Vector3 min, max, normal, light, eye, cameraUp;
+    bool note;
+  } cases[] = {
+      {"not given",
+       std::nullopt,
+       {0, 0, 0},
+       {1, 0, 2},
+       {0, -1, 0},
+       {0, 0, -1},
+       {5, -5, 1},
+       {0, 0, 1},
+       true},
+      {"y", UpAxis::kY, {0, 0, 0}, {1, 0, 2}, {0, -1, 0}, {0, 0, -1}, {5, -5, 1}, {0, 0, 1}, false},
+      {"z", UpAxis::kZ, {0, 0, 0}, {1, 2, 0}, {0, 0, 1}, {0, -1, 0}, {5, 1, 5}, {0, 1, 0}, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ExportOptions options;
+    options.up = c.up;
+    const Prepared p = Prepare(scene, options);
+    ASSERT_TRUE(p.ok) << p.result.message;
+    ASSERT_EQ(p.out.meshes.size(), 1u);
+    const ExportMesh& mesh = p.out.meshes[0];
+    ExpectNear(mesh.min, c.min);
+    ExpectNear(mesh.max, c.max);
+    // The positions the writer and the renderer read agree with the bounds.
+    const Vector3& corner = mesh.body->vertices.items[2];
+    ExpectNear(corner, c.max);
+    ExpectNear(mesh.body->normals.items[0], c.normal);
+    ASSERT_EQ(mesh.body->uvs.count, 4);
+    EXPECT_EQ(mesh.body->uvs.items[2].v, 1);
+    ASSERT_EQ(p.out.lights.size(), 1u);
+    ExpectNear(p.out.lights[0].direction, c.light);
+    ASSERT_TRUE(p.out.camera.has_value());
+    ExpectNear(p.out.camera->placement.translation, c.eye);
+    ExpectNear(p.out.camera->up, c.cameraUp);
+    ExpectNear(Rotate(p.out.camera->placement.rotation, {0, 1, 0}), c.cameraUp);
+    EXPECT_EQ(p.result.notes.size(), c.note ? 1u : 0u);
+    if (c.note) {
+      EXPECT_NE(p.result.notes[0].find("--up z"), std::string::npos);
+    }
+  }
+  // The loaded scene itself is never turned.
+  EXPECT_EQ(scene.objects.items[0].vertices.items[2].z, 2);
 }
 
 constexpr char kPngHead[] = "\x89PNG\r\n\x1a\n rest of it";

@@ -2,14 +2,16 @@
 # Runs a node check when what it needs is here; otherwise skips (status 77), or fails when
 # SCENEIO_REQUIRE_NODE_TESTS=1 says the check must run (CI).
 #
-#   gate.sh [--browser] [--python] -- node SCRIPT ARGS...
+#   gate.sh [--browser] [--python] [--f3d] -- node SCRIPT ARGS...
 here=$(cd "$(dirname "$0")" && pwd)
 need_browser=0
 need_python=0
+need_f3d=0
 while [ $# -gt 0 ]; do
   case "$1" in
     --browser) need_browser=1 ;;
     --python) need_python=1 ;;
+    --f3d) need_f3d=1 ;;
     --) shift; break ;;
     *) echo "gate.sh: unexpected argument $1" >&2; exit 2 ;;
   esac
@@ -28,6 +30,12 @@ if [ "$need_browser" = 1 ] && [ ! -x "$chromium" ]; then
 fi
 if [ "$need_python" = 1 ] && ! command -v python3 >/dev/null 2>&1; then
   missing="$missing; python3 is not installed"
+fi
+
+if [ "$need_f3d" = 1 ]; then
+  for tool in f3d xvfb-run xauth; do
+    command -v "$tool" >/dev/null 2>&1 || missing="$missing; $tool is not installed"
+  done
 fi
 
 if [ -n "$missing" ]; then

@@ -131,9 +131,11 @@ function countDiffering(pngBytes, width, height, rgb) {
   return differing;
 }
 
-// Renders `glb` and writes `out` (and `mask` when given). Returns the result object; throws an
-// Error whose message includes what the page reported when anything fails.
-export async function renderGlb({ glb, width, height, out, mask, timeoutSeconds = 120 }) {
+// Renders `glb` and writes `out` (and `mask` when given), cleared to `background` (8-bit sRGB).
+// Returns the result object; throws an Error whose message includes what the page reported when
+// anything fails.
+export async function renderGlb({ glb, width, height, out, mask, background = BACKGROUND_RGB,
+                                  timeoutSeconds = 120 }) {
   const timeoutMs = timeoutSeconds * 1000;
   const pageLog = [];
   let server;
@@ -171,7 +173,7 @@ export async function renderGlb({ glb, width, height, out, mask, timeoutSeconds 
     });
     await page.setViewport({ width, height, deviceScaleFactor: 1 });
     const { port } = server.address();
-    const query = new URLSearchParams({ width, height, background: BACKGROUND_RGB.join(',') });
+    const query = new URLSearchParams({ width, height, background: background.join(',') });
     await page.goto(`http://127.0.0.1:${port}/?${query}`, { waitUntil: 'load', timeout: timeoutMs });
     await page.waitForFunction('window.sceneioResult !== undefined', { timeout: timeoutMs });
     const result = await withTimeout(
@@ -180,7 +182,7 @@ export async function renderGlb({ glb, width, height, out, mask, timeoutSeconds 
 
     const picture = decodeDataUrl(result.picture);
     const silhouette = decodeDataUrl(result.mask);
-    const differing = countDiffering(picture, width, height, BACKGROUND_RGB);
+    const differing = countDiffering(picture, width, height, background);
     const covered = countDiffering(silhouette, width, height, [0, 0, 0]);
     await writeFile(out, picture);
     if (mask) await writeFile(mask, silhouette);
@@ -190,7 +192,7 @@ export async function renderGlb({ glb, width, height, out, mask, timeoutSeconds 
       mask: mask ? path.resolve(mask) : null,
       width,
       height,
-      background: BACKGROUND_RGB,
+      background,
       meshes: result.meshes,
       materials: result.materials,
       lights: result.lights,

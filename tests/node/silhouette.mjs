@@ -1,86 +1,45 @@
-// Draws one scene both ways at one size, scene-convert's own PNG and its .glb in three.js, and
-// compares the two silhouettes (what differs from each picture's own background).
+// Draws one scene both ways at one size, scene-convert's own PNG and its .glb in another
+// renderer, and compares the two silhouettes (what differs from each picture's own background).
 //
-//   node silhouette.mjs --convert EXE --dir DIR --width W --height H --background R,G,B
-//                       (--sample EXAMPLES_DIR | --make-scene SCRIPT [--make-arg A]...)
-//                       [--camera FILE]
+//   node silhouette.mjs PICTURE-ARGUMENTS [--viewer three|f3d]
 //
-// --background is the colour scene-convert clears its pictures to. --camera replaces the
-// scene's camera file with FILE (in a copy: the sources are never written). DIR is emptied first and
-// keeps both pictures and a difference picture: white where both drew, red where only
-// scene-convert did, blue where only three.js did.
-import { copyFile, cp, mkdir, readFile, readdir, rm, writeFile } from 'node:fs/promises';
+// PICTURE-ARGUMENTS are those of pictures.mjs. The other renderer is three.js in headless
+// Chromium (the default) or f3d, a desktop viewer, on a virtual X display (xvfb-run), each from
+// the file's camera. DIR keeps both pictures and a difference picture: white where both drew,
+// red where only scene-convert did, blue where only the other renderer did.
+import { spawnSync } from 'node:child_process';
+import { writeFile } from 'node:fs/promises';
 import path from 'node:path';
 import { PNG } from 'pngjs';
+import { convertScene, parsePictureArguments, silhouette } from './pictures.mjs';
 import { BACKGROUND_RGB, renderGlb } from './render.mjs';
-import { CheckFailure, run } from './steps.mjs';
+import { CheckFailure } from './steps.mjs';
 
 const kMinimumIoU = 0.95;
 
-function parseArguments(argv) {
-  const options = { makeArgs: [] };
-  const single = { '--convert': 'convert', '--dir': 'dir', '--width': 'width',
-                   '--height': 'height', '--background': 'background', '--sample': 'sample',
-                   '--make-scene': 'makeScene', '--camera': 'camera' };
-  for (let i = 0; i < argv.length; i += 2) {
-    if (i + 1 >= argv.length) throw new CheckFailure(`${argv[i]} needs a value`);
-    if (single[argv[i]]) options[single[argv[i]]] = argv[i + 1];
-    else if (argv[i] === '--make-arg') options.makeArgs.push(argv[i + 1]);
-    else throw new CheckFailure(`unexpected argument ${argv[i]}`);
-  }
-  for (const key of ['convert', 'dir', 'width', 'height', 'background']) {
-    if (!options[key]) throw new CheckFailure(`--${key} is required`);
-  }
-  if (!options.sample === !options.makeScene) throw new CheckFailure('one of --sample, --make-scene');
-  options.background = options.background.split(',').map(Number);
-  return options;
-}
-
-// true per pixel where the picture is not `background`.
-async function silhouette(file, width, height, background) {
-  const png = PNG.sync.read(await readFile(file));
-  if (png.width !== width || png.height !== height) {
-    throw new CheckFailure(`${file} is ${png.width}x${png.height}, not ${width}x${height}`);
-  }
-  const drawn = new Uint8Array(width * height);
-  for (let i = 0; i < width * height; ++i) {
-    const d = png.data;  // RGBA
-    drawn[i] = d[4 * i] !== background[0] || d[4 * i + 1] !== background[1] ||
-               d[4 * i + 2] !== background[2] ? 1 : 0;
-  }
-  return drawn;
+// f3d draws the file's first camera on the background colour given, with no grid, axes or
+// antialiasing; its picture's background is then that colour exactly.
+function renderWithF3d(glb, width, height, out) {
+  const args = ['-a', 'f3d', '--dry-run', '--camera-index=0', `--resolution=${width},${height}`,
+                `--bg-color=${BACKGROUND_RGB.map((c) => (c / 255).toFixed(6)).join(',')}`,
+                `--output=${out}`, glb];
+  console.log(`$ xvfb-run ${args.join(' ')}`);
+  const child = spawnSync('xvfb-run', args, { encoding: 'utf8', timeout: 300000 });
+  if (child.stdout) process.stdout.write(child.stdout);
+  if (child.stderr) process.stdout.write(child.stderr);
+  if (child.error) throw new CheckFailure(`xvfb-run did not run: ${child.error.message}`);
+  if (child.status !== 0) throw new CheckFailure(`f3d exited with ${child.status ?? child.signal}`);
 }
 
 async function main(argv) {
-  const options = parseArguments(argv);
-  const width = Number(options.width);
-  const height = Number(options.height);
-  const dir = path.resolve(options.dir);
-  await rm(dir, { recursive: true, force: true });
-  await mkdir(dir, { recursive: true });
-  let cwd = options.sample;
-  let group = 'dork/dork.grp';
-  if (options.makeScene) {
-    run('python3', [path.resolve(options.makeScene), '--out', 'scene', ...options.makeArgs], dir);
-    cwd = dir;
-    group = 'scene/dork.grp';
-  } else if (options.camera) {
-    await cp(path.join(options.sample, 'dork'), path.join(dir, 'sample', 'dork'), { recursive: true });
-    cwd = path.join(dir, 'sample');
-  }
-  if (options.camera) {
-    const folder = path.join(cwd, path.dirname(group));
-    const cameras = (await readdir(folder)).filter((name) => name.endsWith('.cam'));
-    if (cameras.length !== 1) throw new CheckFailure(`no single camera file in ${folder}`);
-    await copyFile(path.resolve(options.camera), path.join(folder, cameras[0]));
-  }
-  const convert = path.resolve(options.convert);
-  const ours = path.join(dir, 'scene-convert.png');
-  const glb = path.join(dir, 'scene.glb');
-  run(convert, ['--size', `${width}x${height}`, group, ours], cwd);
-  run(convert, [group, glb], cwd);
-  const theirs = path.join(dir, 'chromium.png');
-  await renderGlb({ glb, width, height, out: theirs });
+  const options = parsePictureArguments(argv, { '--viewer': 'viewer' });
+  const viewer = options.viewer ?? 'three';
+  if (!['three', 'f3d'].includes(viewer)) throw new CheckFailure('--viewer three|f3d');
+  const { width, height, dir } = options;
+  const { ours, glb } = await convertScene(options);
+  const theirs = path.join(dir, viewer === 'three' ? 'chromium.png' : 'f3d.png');
+  if (viewer === 'three') await renderGlb({ glb, width, height, out: theirs });
+  else renderWithF3d(glb, width, height, theirs);
 
   const a = await silhouette(ours, width, height, options.background);
   const b = await silhouette(theirs, width, height, BACKGROUND_RGB);
@@ -99,11 +58,12 @@ async function main(argv) {
   }
   await writeFile(path.join(dir, 'difference.png'), PNG.sync.write(difference));
   const iou = either === 0 ? 0 : both / either;
+  const name = viewer === 'three' ? 'three.js' : 'f3d';
   console.log(`scene-convert: ${ours}`);
-  console.log(`three.js:      ${theirs}`);
+  console.log(`${(name + ':').padEnd(14)} ${theirs}`);
   console.log(`difference:    ${path.join(dir, 'difference.png')}`);
   console.log(`silhouettes: ${both} pixels in both, ${onlyOurs} only in scene-convert's, ` +
-              `${onlyTheirs} only in three.js's; intersection over union ${iou.toFixed(4)}`);
+              `${onlyTheirs} only in ${name}'s; intersection over union ${iou.toFixed(4)}`);
   if (either < 0.01 * width * height) {
     throw new CheckFailure('hardly anything drawn: the comparison would show nothing');
   }

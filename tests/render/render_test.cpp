@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "sceneio/picture.h"
+#include "support/buffer_of.h"
 
 namespace sceneio {
 namespace {
@@ -23,7 +24,8 @@ constexpr uint32_t kCubeFaces[12][3] = {{0, 3, 2}, {0, 2, 1}, {4, 5, 6}, {4, 6, 
                                         {0, 1, 5}, {0, 5, 4}, {3, 7, 6}, {3, 6, 2},
                                         {0, 4, 7}, {0, 7, 3}, {1, 2, 6}, {1, 6, 5}};
 
-void Fill(CountedArray<Vector3>& array, const std::vector<Vector3>& values) {
+template <typename T>
+void Fill(CountedArray<T>& array, const std::vector<T>& values) {
   ASSERT_TRUE(array.Allocate(static_cast<int32_t>(values.size())));
   for (size_t i = 0; i < values.size(); ++i) array.items[i] = values[i];
 }
@@ -150,13 +152,15 @@ TEST(RenderScene, WithNeitherCameraNorGeometryThePictureIsBackground) {
   EXPECT_FALSE(notes.empty());
 }
 
-// Seen from the front right: the +z side faces the light, the +x side is turned away from it.
-TEST(RenderScene, LambertWithAmbientAndTheMaterialColour) {
+// Seen from the front right: the +z side faces the light, the +x side is turned away from it
+// and, with no ambient light, is black. A light of intensity pi shows a matte surface facing it
+// in about its own colour.
+TEST(RenderScene, LitSideTakesTheMaterialColourAndTheUnlitSideIsBlack) {
   TestMesh cube;
   MakeCube(cube);
   ExportScene scene;
   scene.meshes.push_back(cube.mesh);
-  scene.lights.push_back(LightTravelling({0, 0, -1}));
+  scene.lights.push_back(LightTravelling({0, 0, -1}, static_cast<float>(M_PI)));
   const float s = static_cast<float>(M_SQRT1_2);
   scene.camera = CameraAt({5, 0, 5}, {-s, 0, -s}, {0, 1, 0});
   const Picture grey = Render(scene);
@@ -165,7 +169,8 @@ TEST(RenderScene, LambertWithAmbientAndTheMaterialColour) {
   EXPECT_EQ(lit[0], lit[1]);
   EXPECT_EQ(lit[1], lit[2]);
   EXPECT_GT(lit[0], dark[0] + 60);
-  EXPECT_GT(dark[0], 20);  // not black
+  EXPECT_EQ(dark[0], 0);
+  EXPECT_TRUE(Drawn(grey, 47, 30));
 
   ExportMaterial redMaterial;
   redMaterial.baseColor = {0.8f, 0.1f, 0.1f, 1};
@@ -193,7 +198,8 @@ TEST(RenderScene, FileNormalsShadeAcrossAFaceAndTheFaceNormalEvenly) {
   for (int32_t i = 0; i < 4; ++i) mesh.vertices.push_back({i, i, -1});
   mesh.indices = {0, 1, 2, 0, 2, 3};
   ExportScene scene;
-  scene.lights.push_back(LightTravelling({1, 0, -1}));  // from the left
+  // From the left; with intensity pi a surface facing it shows about its own colour.
+  scene.lights.push_back(LightTravelling({1, 0, -1}, static_cast<float>(M_PI)));
   scene.camera = CameraAt({0, 0, 3}, {0, 0, -1}, {0, 1, 0});
 
   mesh.hasNormals = true;
@@ -391,6 +397,115 @@ TEST(ParsePictureSize, MatchesTable) {
     EXPECT_EQ(width, c.width);
     EXPECT_EQ(height, c.height);
   }
+}
+
+// A rectangle facing +z at depth z, from (x0, y0) to (x1, y1); uvs (0, 0) at its near-left
+// corner to (1, 1) at its far-right one, when `uvs`.
+void MakeRectangle(TestMesh& out, float x0, float x1, float y0, float y1, float z) {
+  Fill(out.body.vertices, {{x0, y0, z}, {x1, y0, z}, {x1, y1, z}, {x0, y1, z}});
+  out.mesh.body = &out.body;
+  out.mesh.kind = ExportMesh::Kind::kTriangles;
+  for (int32_t i = 0; i < 4; ++i) out.mesh.vertices.push_back({i, -1, -1});
+  out.mesh.indices = {0, 1, 2, 0, 2, 3};
+  out.mesh.min = {x0, y0, z};
+  out.mesh.max = {x1, y1, z};
+}
+
+ExportMaterial Glowing(Color3 colour, float opacity) {
+  ExportMaterial material;
+  material.baseColor = {0, 0, 0, opacity};
+  material.blend = opacity < 1;
+  material.emissive = colour;
+  return material;
+}
+
+// Seen through: a red pane behind a blue one (both half opaque), listed nearest first, and an
+// opaque green pane in front of part of the blue one. Only the panes' own light shows (the
+// scene's one light has no intensity).
+TEST(RenderScene, SeeThroughSurfacesAreBlendedFarthestFirstOverTheOpaqueOnes) {
+  TestMesh nearBlue, farRed, frontGreen;
+  MakeRectangle(nearBlue, -1, 2, -1, 1, 1);
+  MakeRectangle(farRed, -2.5f, 1, -1, 1, -1);
+  MakeRectangle(frontGreen, 0.5f, 2.5f, -0.5f, 0.5f, 3);
+  ExportScene scene;
+  scene.materials = {Glowing({0, 0, 1}, 0.5f), Glowing({1, 0, 0}, 0.5f), Glowing({0, 1, 0}, 1)};
+  nearBlue.mesh.material = 0;
+  farRed.mesh.material = 1;
+  frontGreen.mesh.material = 2;
+  scene.meshes = {nearBlue.mesh, farRed.mesh, frontGreen.mesh};
+  scene.lights.push_back(LightTravelling({0, 0, -1}, 0));
+  scene.camera = CameraAt({0, 0, 6}, {0, 0, -1}, {0, 1, 0});
+  const Picture picture = Render(scene);
+  const uint8_t* both = At(picture, 40, 30);
+  const uint8_t* redOnly = At(picture, 22, 30);
+  const uint8_t* green = At(picture, 57, 30);
+  // Blue was blended last: it holds half, red a quarter, the background the rest.
+  EXPECT_GT(both[2], both[0] + 40);
+  EXPECT_GT(both[0], both[1] + 40);
+  // Half red over the background (48): the background shows through.
+  EXPECT_NEAR(redOnly[0], 152, 1);
+  EXPECT_NEAR(redOnly[1], 24, 1);
+  EXPECT_EQ(redOnly[1], redOnly[2]);
+  // Nothing behind an opaque surface is blended over it.
+  EXPECT_EQ(green[0], 0);
+  EXPECT_EQ(green[1], 255);
+  EXPECT_EQ(green[2], 0);
+}
+
+// A floor from z = 0 to z = -20 under a light from above, its texture red in the near half of v
+// and green in the far one. Perspective puts the change at z = -10, row 42, well below where
+// interpolating v straight across the screen would.
+TEST(RenderScene, TextureIsSampledWithPerspective) {
+  testing::TempDir dir;
+  Picture image;
+  image.width = 4;
+  image.height = 64;
+  for (int32_t y = 0; y < 64; ++y) {
+    for (int32_t x = 0; x < 4; ++x) {
+      image.rgb.insert(image.rgb.end(), {static_cast<uint8_t>(y < 32 ? 255 : 0),
+                                         static_cast<uint8_t>(y < 32 ? 0 : 255), 0});
+    }
+  }
+  std::vector<uint8_t> png;
+  const Status encoded = EncodePng(image, png);
+  ASSERT_TRUE(encoded.ok()) << encoded.message;
+  const std::string texture = dir.Write("t.png", std::string(png.begin(), png.end())).string();
+  dir.Write("broken.png", std::string(png.begin(), png.begin() + 40));
+
+  TestMesh floor;
+  Fill(floor.body.vertices, {{-5, -1, 0}, {5, -1, 0}, {5, -1, -20}, {-5, -1, -20}});
+  Fill(floor.body.uvs, {Vector2{0, 0}, Vector2{1, 0}, Vector2{1, 1}, Vector2{0, 1}});
+  floor.mesh.body = &floor.body;
+  floor.mesh.kind = ExportMesh::Kind::kTriangles;
+  for (int32_t i = 0; i < 4; ++i) floor.mesh.vertices.push_back({i, -1, i});
+  floor.mesh.indices = {0, 1, 2, 0, 2, 3};
+  floor.mesh.hasUvs = true;
+  ExportMaterial material;
+  material.baseColor = {1, 1, 1, 1};
+  material.texturePath = texture;
+  material.textureMime = "image/png";
+  material.textureName = "t.png";
+  material.name = "floor";
+  ExportScene scene;
+  scene.materials = {material};
+  floor.mesh.material = 0;
+  scene.meshes = {floor.mesh};
+  scene.lights.push_back(LightTravelling({0, -1, 0}, static_cast<float>(M_PI)));
+  scene.camera = CameraAt({0, 1, 2}, {0, 0, -1}, {0, 1, 0});
+  std::vector<std::string> notes;
+  const Picture picture = Render(scene, &notes);
+  EXPECT_TRUE(notes.empty());
+  EXPECT_GT(At(picture, 40, 45)[0], At(picture, 40, 45)[1] + 100);
+  EXPECT_GT(At(picture, 40, 39)[1], At(picture, 40, 39)[0] + 100);
+
+  // A texture that does not decode is left out, with a note; the floor is drawn white.
+  scene.materials[0].texturePath = (dir.root() / "broken.png").string();
+  const Picture untextured = Render(scene, &notes);
+  ASSERT_EQ(notes.size(), 1u);
+  EXPECT_NE(notes[0].find("texture \"t.png\" of material \"floor\""), std::string::npos);
+  EXPECT_NE(notes[0].find("drawn without it"), std::string::npos);
+  EXPECT_EQ(At(untextured, 40, 45)[0], At(untextured, 40, 45)[1]);
+  EXPECT_TRUE(Drawn(untextured, 40, 45));
 }
 
 }  // namespace

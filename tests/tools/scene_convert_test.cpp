@@ -120,6 +120,17 @@ const ConvertCase kCases[] = {
      "--material =glass dork/dork.grp out.glb",
      2,
      {"scene-convert: --material =glass: BODY=MATERIAL expected"}},
+    {"camera whose up is +Z: a note suggests --up z",
+     {{"s.cam", "lookup-vector 0 1 0", "lookup-vector 0 0.2 1"}},
+     "dork/dork.grp out.glb",
+     0,
+     {"scene-convert: note: the camera's lookup-vector 0 0.2 1 is nearer +Z than +Y: --up z "
+      "turns the scene so that it stands upright in glTF viewers, whose up is +Y"}},
+    {"up axis other than y or z",
+     {},
+     "--up x dork/dork.grp out.glb",
+     2,
+     {"scene-convert: --up must be y or z: x"}},
     {"no OUTPUT", {}, "dork/dork.grp", 2, {}},
 };
 
