@@ -548,9 +548,10 @@ void TurnBodies(ExportScene& out) {
     const Body& from = *mesh.body;
     Body& to = out.turnedBodies[b];
     to.name = from.name;
-    const bool allocated = to.vertices.Allocate(from.vertices.count) &&
-                           to.normals.Allocate(from.normals.count) &&
-                           to.uvs.Allocate(from.uvs.count);
+    // An array the body lacks stays absent.
+    const bool allocated = (!from.vertices.items || to.vertices.Allocate(from.vertices.count)) &&
+                           (!from.normals.items || to.normals.Allocate(from.normals.count)) &&
+                           (!from.uvs.items || to.uvs.Allocate(from.uvs.count));
     if (!allocated) throw std::bad_alloc();
     std::transform(from.vertices.begin(), from.vertices.end(), to.vertices.begin(), TurnZUp);
     std::transform(from.normals.begin(), from.normals.end(), to.normals.begin(), TurnZUp);

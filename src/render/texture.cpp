@@ -48,7 +48,11 @@ bool ReadWhole(const std::string& path, std::vector<uint8_t>& bytes, std::string
 
 bool DecodePng(const std::vector<uint8_t>& bytes, Texture& texture, std::string& error) {
   std::unique_ptr<spng_ctx, void (*)(spng_ctx*)> context(spng_ctx_new(0), &spng_ctx_free);
-  if (!context) throw std::bad_alloc();
+  // Without a decoder the picture is still drawn, only without this texture.
+  if (!context) {
+    error = "could not be decoded (no memory for a PNG decoder)";
+    return false;
+  }
   spng_ihdr header{};
   size_t size = 0;
   int code = spng_set_png_buffer(context.get(), bytes.data(), bytes.size());
@@ -71,7 +75,10 @@ bool DecodePng(const std::vector<uint8_t>& bytes, Texture& texture, std::string&
 
 bool DecodeJpeg(const std::vector<uint8_t>& bytes, Texture& texture, std::string& error) {
   std::unique_ptr<void, int (*)(tjhandle)> handle(tjInitDecompress(), &tjDestroy);
-  if (!handle) throw std::bad_alloc();
+  if (!handle) {
+    error = "could not be decoded (no memory for a JPEG decoder)";
+    return false;
+  }
   int width = 0;
   int height = 0;
   int subsampling = 0;

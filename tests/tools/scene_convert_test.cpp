@@ -205,6 +205,66 @@ TEST(SceneConvert, MaterialOptionDressesTheNamedBody) {
   EXPECT_EQ(doc["materials"][1]["alphaMode"], "BLEND");
 }
 
+// The sample made Z-up (the pyramid's apex along +Z, the camera's up +Z): with --up z the glTF
+// stands it on +Y and its camera's up is +Y; without, it lies as written.
+TEST(SceneConvert, UpZStandsAZUpSceneOnY) {
+  TempDir dir;
+  testing::WriteSampleCopy(dir);
+  const std::pair<std::string, std::string> edits[] = {{"v -1 0 -1,", "v -1 1 0,"},
+                                                       {"v 1 0 -1,", "v 1 1 0,"},
+                                                       {"v 1 0 1,", "v 1 -1 0,"},
+                                                       {"v -1 0 1,", "v -1 -1 0,"},
+                                                       {"v 0 1.5 0,", "v 0 0 1.5,"}};
+  std::string objects = ReadBytes(dir.root() / "dork/s.gof");
+  const size_t pyramid = objects.find("body \"pyramid\"");
+  ASSERT_NE(pyramid, std::string::npos);
+  for (const auto& [from, to] : edits) {
+    const size_t at = objects.find(from, pyramid);
+    ASSERT_NE(at, std::string::npos) << from;
+    objects.replace(at, from.size(), to);
+  }
+  dir.Write("dork/s.gof", objects);
+  std::string camera = ReadBytes(dir.root() / "dork/s.cam");
+  for (const auto& [from, to] :
+       {std::pair<std::string, std::string>{"location 4 3 6", "location 4 -6 3"},
+        {"aim 0 0.5 0", "aim 0 0 0.5"},
+        {"lookup-vector 0 1 0", "lookup-vector 0 0 1"}}) {
+    const size_t at = camera.find(from);
+    ASSERT_NE(at, std::string::npos) << from;
+    camera.replace(at, from.size(), to);
+  }
+  dir.Write("dork/s.cam", camera);
+
+  for (const bool turned : {false, true}) {
+    SCOPED_TRACE(turned ? "--up z" : "no --up");
+    const auto run =
+        RunProgram(SCENE_CONVERT_PATH, dir.root().string(),
+                   std::string(turned ? "--up z " : "") + "dork/dork.grp out.glb 2>&1");
+    ASSERT_EQ(run.status, 0) << run.out;
+    const bool suggested = run.out.find("--up z turns the scene") != std::string::npos;
+    EXPECT_EQ(suggested, !turned) << run.out;
+    const nlohmann::json doc = testing::ReadGltf(dir.root() / "out.glb").json;
+    const nlohmann::json& position =
+        doc["accessors"][doc["meshes"][1]["primitives"][0]["attributes"]["POSITION"].get<int>()];
+    // Standing on +Y: from 0 up to the apex at 1.5; lying: the apex along +Z.
+    EXPECT_FLOAT_EQ(position["min"][turned ? 1 : 2].get<float>(), 0);
+    EXPECT_FLOAT_EQ(position["max"][turned ? 1 : 2].get<float>(), 1.5f);
+    // The camera node's rotation takes the camera's +Y (its up on screen) near world +Y.
+    for (const nlohmann::json& node : doc["nodes"]) {
+      if (!node.contains("camera")) continue;
+      const double x = node["rotation"][0], y = node["rotation"][1], z = node["rotation"][2],
+                   w = node["rotation"][3];
+      const double upY = 1 - 2 * (x * x + z * z);  // y of the rotated (0, 1, 0)
+      const double upZ = 2 * (y * z + w * x);      // z of it
+      if (turned) {
+        EXPECT_GT(upY, 0.9);
+      } else {
+        EXPECT_GT(upZ, 0.9);
+      }
+    }
+  }
+}
+
 TEST(SceneConvert, HelpAndVersionOnStandardOutput) {
   const auto help = RunProgram(SCENE_CONVERT_PATH, ".", "--help 2>/dev/null");
   EXPECT_EQ(help.status, 0);
