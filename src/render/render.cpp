@@ -393,7 +393,8 @@ void DrawScene(const ExportScene& scene, const View& view, const std::vector<Sha
 
   std::stable_sort(seeThrough.begin(), seeThrough.end(),
                    [](const auto& a, const auto& b) { return a.first > b.first; });
-  for (const auto& [depth, drawn] : seeThrough) {
+  for (const auto& entry : seeThrough) {
+    const DrawnMesh& drawn = entry.second;
     if (!ProjectCorners(raster, *drawn.mesh, drawn.textured, corners)) continue;
     ForEachTriangle(*drawn.mesh, corners,
                     [&](size_t t, const ClipVertex& a, const ClipVertex& b, const ClipVertex& c) {
