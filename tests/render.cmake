@@ -51,6 +51,11 @@ set(SCENE_ARGS --sample ${PROJECT_SOURCE_DIR}/examples
     --convert-arg --material --convert-arg cube=brick
     --convert-arg --material --convert-arg pyramid=glass)
 sceneio_picture_check(render_colour_sample colour.mjs BROWSER)
+# The same with its brick texture as a JPEG (tests/render/brick.jpg: brick.png through TurboJPEG,
+# quality 85, chroma halved both ways).
+list(APPEND SCENE_ARGS --texture brick.png=${CMAKE_CURRENT_LIST_DIR}/render/brick.jpg)
+sceneio_picture_check(render_colour_sample_jpeg colour.mjs BROWSER)
+list(REMOVE_AT SCENE_ARGS -1 -2)
 # The same sample in f3d: the silhouette of the file's camera view.
 list(APPEND SCENE_ARGS --viewer f3d)
 sceneio_picture_check(render_silhouette_f3d_sample silhouette.mjs F3D)

@@ -4,11 +4,12 @@
 // Arguments every picture check takes:
 //   --convert EXE --dir DIR --width W --height H --background R,G,B
 //   (--sample EXAMPLES_DIR | --make-scene SCRIPT [--make-arg A]...) [--camera FILE]
-//   [--convert-arg A]...
+//   [--texture OLD=FILE] [--convert-arg A]...
 // --background is the colour scene-convert clears its pictures to. --camera replaces the
-// scene's camera file with FILE (in a copy: the sources are never written). --convert-arg is
-// passed to both conversions. DIR is emptied first and keeps every picture.
-import { copyFile, cp, mkdir, readFile, readdir, rm } from 'node:fs/promises';
+// scene's camera file with FILE; --texture puts FILE beside the material file and names it
+// where the material file named OLD (both in a copy: the sources are never written).
+// --convert-arg is passed to both conversions. DIR is emptied first and keeps every picture.
+import { copyFile, cp, mkdir, readFile, readdir, rm, writeFile } from 'node:fs/promises';
 import path from 'node:path';
 import { PNG } from 'pngjs';
 import { CheckFailure, run } from './steps.mjs';
@@ -18,7 +19,8 @@ export function parsePictureArguments(argv, extra = {}) {
   const options = { makeArgs: [], convertArgs: [] };
   const single = { '--convert': 'convert', '--dir': 'dir', '--width': 'width',
                    '--height': 'height', '--background': 'background', '--sample': 'sample',
-                   '--make-scene': 'makeScene', '--camera': 'camera', ...extra };
+                   '--make-scene': 'makeScene', '--camera': 'camera', '--texture': 'texture',
+                   ...extra };
   const repeated = { '--make-arg': 'makeArgs', '--convert-arg': 'convertArgs' };
   for (let i = 0; i < argv.length; i += 2) {
     if (i + 1 >= argv.length) throw new CheckFailure(`${argv[i]} needs a value`);
@@ -49,9 +51,20 @@ export async function convertScene(options) {
     run('python3', [path.resolve(options.makeScene), '--out', 'scene', ...options.makeArgs], dir);
     cwd = dir;
     group = 'scene/dork.grp';
-  } else if (options.camera) {
+  } else if (options.camera || options.texture) {
     await cp(path.join(options.sample, 'dork'), path.join(dir, 'sample', 'dork'), { recursive: true });
     cwd = path.join(dir, 'sample');
+  }
+  if (options.texture) {
+    const [old, file] = options.texture.split('=');
+    const folder = path.join(cwd, path.dirname(group));
+    const materials = (await readdir(folder)).filter((name) => name.endsWith('.gmf'));
+    if (materials.length !== 1 || !file) throw new CheckFailure(`no single material file in ${folder}`);
+    const materialFile = path.join(folder, materials[0]);
+    const text = await readFile(materialFile, 'utf8');
+    if (!text.includes(`"${old}"`)) throw new CheckFailure(`${materialFile} names no "${old}"`);
+    await writeFile(materialFile, text.replaceAll(`"${old}"`, `"${path.basename(file)}"`));
+    await copyFile(path.resolve(file), path.join(folder, path.basename(file)));
   }
   if (options.camera) {
     const folder = path.join(cwd, path.dirname(group));
