@@ -81,6 +81,29 @@ void BM_Load(benchmark::State& state, const char* name) {
   state.SetBytesProcessed(state.iterations() * bytes);
 }
 
+// The same load with two threads. Their CPU time is the sum of both threads', so these are timed
+// by the wall clock (UseRealTime), and the rate is bytes per second of wall time.
+void BM_LoadThreads(benchmark::State& state, const char* name) {
+  const std::string scene = SceneDir(name);
+  const int64_t bytes = SceneBytes(scene);
+  if (bytes < 0) {
+    state.SkipWithError("scene not generated: build the bench-scenes target");
+    return;
+  }
+  const std::string group = GroupPathOf(scene);
+  LoadOptions options;
+  options.threads = 2;
+  for (auto _ : state) {
+    Scene loaded;
+    if (!LoadScene(loaded, group.c_str(), options).ok()) {
+      state.SkipWithError("load failed");
+      return;
+    }
+    benchmark::DoNotOptimize(loaded.objects.items.get());
+  }
+  state.SetBytesProcessed(state.iterations() * bytes);
+}
+
 // The floor under any load of the same files: each read whole into a fresh block, then freed;
 // the plain read takes its block from new[], the advised one as the loader now does.
 void ReadFloor(benchmark::State& state, const char* name, Block how) {
@@ -119,6 +142,8 @@ BENCHMARK_CAPTURE(BM_Load, 16MB, "s16")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_ReadFloor, 256MB, "s256")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_ReadFloorAdvised, 256MB, "s256")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Load, 256MB, "s256")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_LoadThreads, 16MB, "s16")->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(BM_LoadThreads, 256MB, "s256")->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 }  // namespace sceneio::bench

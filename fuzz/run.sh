@@ -12,7 +12,7 @@ build=${FUZZ_BUILD:-build-fuzz}/fuzz
 targets=("$@")
 if ((${#targets[@]} == 0)); then
   targets=(token_reader_fuzz token_reader_differential_fuzz parse_lights_fuzz parse_camera_fuzz
-           parse_materials_fuzz parse_objects_fuzz load_fuzz render_fuzz
+           parse_materials_fuzz parse_objects_fuzz threaded_objects_fuzz load_fuzz render_fuzz
            convert_fuzz)
 fi
 
@@ -51,6 +51,19 @@ for target in "${targets[@]}"; do
       echo "-- $(basename "$artifact") ($(stat -c %s "$artifact") bytes), first 512 as hex:"
       head -c 512 "$artifact" | od -An -tx1 | head -n 32
     done
+    failed=$((failed + 1))
+  fi
+done
+# The parse with several threads also runs once over every other target's corpus: each is some
+# kind of text, and each must come out of it as it does from one thread.
+for target in "${targets[@]}"; do
+  [[ $target == threaded_objects_fuzz ]] || continue
+  if "$build/threaded_objects_fuzz" "${limits[@]}" fuzz/corpus/*/* >"$work/every-corpus.log" 2>&1; then
+    echo "threaded_objects_fuzz over every corpus: ok"
+    passed=$((passed + 1))
+  else
+    echo "threaded_objects_fuzz over every corpus: FAILED"
+    tail -n 60 "$work/every-corpus.log"
     failed=$((failed + 1))
   fi
 done

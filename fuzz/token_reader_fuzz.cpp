@@ -149,6 +149,7 @@ enum Op : uint8_t {
   kPosition,
   kSeek,
   kUnquote,
+  kSkipPast,
   kOpCount
 };
 
@@ -230,6 +231,33 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::string want = token.empty() ? token : token.substr(1);
         want = want.substr(0, want.find('"'));
         FUZZ_CHECK(got == want);
+        break;
+      }
+      case kSkipPast: {
+        // Token reads up to ">" or ">)", with marks as close together as they come: the model
+        // stands at each mark's offset after that mark's count of tokens.
+        const std::string_view stop = raw / kOpCount % 2 == 0 ? ">" : ">)";
+        std::vector<sceneio::TokenMark> marks;
+        sceneio::TokenMarks left{&marks, 0, 1, -1};
+        int64_t delivered = -1;
+        const bool found = reader.SkipPast(stop, delivered, left);
+        std::vector<int32_t> after{model.Position()};
+        bool modelFound = false;
+        for (;;) {
+          const std::string_view want = model.Token();
+          if (want.empty()) break;
+          after.push_back(model.Position());
+          if (want == stop) {
+            modelFound = true;
+            break;
+          }
+        }
+        FUZZ_CHECK(found == modelFound);
+        FUZZ_CHECK(delivered == static_cast<int64_t>(after.size()) - 1);
+        for (const sceneio::TokenMark& mark : marks) {
+          FUZZ_CHECK(mark.tokens >= 1 && mark.tokens < static_cast<int64_t>(after.size()));
+          FUZZ_CHECK(after[static_cast<size_t>(mark.tokens)] == mark.offset);
+        }
         break;
       }
       case kOpCount:

@@ -239,6 +239,11 @@ bool TokenReader::IntSlow(int32_t& target) {
 }
 
 bool TokenReader::SkipPast(std::string_view stop, int64_t& delivered) {
+  TokenMarks none;
+  return SkipPast(stop, delivered, none);
+}
+
+bool TokenReader::SkipPast(std::string_view stop, int64_t& delivered, TokenMarks& left) {
   delivered = 0;
   for (;;) {
 #if defined(__SSE2__)
@@ -270,6 +275,7 @@ bool TokenReader::SkipPast(std::string_view stop, int64_t& delivered) {
         if (ends != 0) {
           counted += CountBits(ends);
           resume = block + 63 - __builtin_clzll(ends);
+          if (left.marks != nullptr) Mark(left, left.before + delivered + counted, resume);
         }
         tokenBefore = ~spaces >> 63;
         block += 64;
@@ -287,6 +293,13 @@ bool TokenReader::SkipPast(std::string_view stop, int64_t& delivered) {
     ++delivered;
     if (token == stop) return true;
   }
+}
+
+void TokenReader::Mark(TokenMarks& marks, int64_t tokens, const char* at) const {
+  const auto offset = static_cast<int32_t>(at - begin_);
+  if (marks.last >= 0 && offset - marks.last < marks.spacing) return;
+  marks.marks->push_back({tokens, offset});
+  marks.last = offset;
 }
 
 bool TokenReader::CharSlow(char& target) {

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "sceneio/file_buffer.h"
 
@@ -13,6 +14,22 @@
 #endif
 
 namespace sceneio {
+
+// Where a run of token reads stood: after `tokens` reads from the run's start the next unread
+// byte was at `offset`. A reader that is good there reads on exactly as the run did.
+struct TokenMark {
+  int64_t tokens;
+  int32_t offset;
+};
+
+// Marks that SkipPast() leaves about every `spacing` bytes, so that a long run can later be read
+// in pieces from where it stood. `before` is the number of tokens the run took before the call.
+struct TokenMarks {
+  std::vector<TokenMark>* marks = nullptr;
+  int64_t before = 0;
+  int32_t spacing = 1 << 20;
+  int32_t last = -1;  // offset of the last mark left, or -1
+};
 
 // Reads behave like formatted extraction from an in-memory stream under the "C" locale, with
 // fixed rules where standard libraries differ. Flags only accumulate (a seek clears `ended`):
@@ -43,6 +60,8 @@ class TokenReader {
   // every token delivered, `stop` included. Where no byte of 64 is the first byte of `stop`, the
   // tokens that complete there are counted at once, without a read each.
   bool SkipPast(std::string_view stop, int64_t& delivered);
+  // The same, leaving marks of the tokens counted in bulk in `marks` (when it has a vector).
+  bool SkipPast(std::string_view stop, int64_t& delivered, TokenMarks& marks);
 
   // Typed reads: true when a value was stored. A failed read leaves `target` unchanged.
   inline bool Float(float& target);
@@ -75,6 +94,9 @@ class TokenReader {
   // holds none beyond the position.
   inline unsigned FirstInWindow() const;
   void LoadWindow();
+  // Leaves a mark of `tokens` reads ending at `at`, unless the last one is nearer than the
+  // spacing.
+  void Mark(TokenMarks& marks, int64_t tokens, const char* at) const;
 
   const char* begin_;
   const char* pos_;

@@ -2,13 +2,18 @@
 // filling pass allocates each array once at that size and fills it with typed reads. Both passes
 // walk the bodies and their sections with the same code, so they meet the same sections in the
 // same order; they differ only inside a section's entries.
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 #include "io/token_reader.h"
+#include "parsers/list_pieces.h"
+#include "parsers/object_threads.h"
 #include "sceneio/body.h"
 #include "sceneio/parse_observer.h"
 
@@ -134,14 +139,15 @@ void WalkBodies(TokenReader& reader, Pass& pass) {
 
 // Entries of `perEntry` tokens up to ">". Only an entry's first and last tokens are compared, so
 // "v 1 2 3, 0 0 >" is a whole entry that also ends the list. An entry cut short by the end of the
-// data still counts; one of which nothing was read does not.
-int32_t CountEntries(TokenReader& reader, int perEntry) {
+// data still counts; one of which nothing was read does not. `marks` tell where the tokens
+// counted in bulk ended, counted from the list's first entry.
+int32_t CountEntries(TokenReader& reader, int perEntry, TokenMarks& marks) {
   int32_t count = 0;
   for (;;) {
     // The run up to the first ">" token, counted in bulk: where that ">" falls in its entry
     // decides whether it was looked at.
     int64_t delivered = 0;
-    if (!reader.SkipPast(">", delivered)) {
+    if (!reader.SkipPast(">", delivered, marks)) {
       return count + static_cast<int32_t>((delivered + perEntry - 1) / perEntry);
     }
     const int64_t before = delivered - 1;
@@ -153,15 +159,18 @@ int32_t CountEntries(TokenReader& reader, int perEntry) {
     // Inside an entry it is passed over; the entry's last token is still compared.
     const std::string_view last = SkipTokens(reader, perEntry - 1 - part);
     if (last.empty() || last == ">") return count;
+    marks.before += delivered + (perEntry - 1 - part);
   }
 }
 
 // Faces go in groups of 18 tokens, every one compared with ">". The group that holds ">" is no
 // face, whether ">" cuts it short or is its eighteenth token; a group cut short by the end of the
 // data is one.
-int32_t CountFaces(TokenReader& reader, int perFace) {
+int32_t CountFaces(TokenReader& reader, int perFace, TokenMarks& marks) {
   int64_t delivered = 0;
-  if (reader.SkipPast(">", delivered)) return static_cast<int32_t>((delivered - 1) / perFace);
+  if (reader.SkipPast(">", delivered, marks)) {
+    return static_cast<int32_t>((delivered - 1) / perFace);
+  }
   return static_cast<int32_t>((delivered + perFace - 1) / perFace);
 }
 
@@ -175,13 +184,20 @@ int32_t CountIndices(TokenReader& reader) {
 struct SectionCount {
   Section section;
   int32_t count;
+  // This occurrence's marks in Counts::marks, [firstMark, endMark); the first, when there is
+  // one, is where its first entry begins.
+  uint32_t firstMark = 0;
+  uint32_t endMark = 0;
 };
 
 // One row per section occurrence, in the order met, and where each body's rows begin: storage
-// grows per body and per section, never per entry.
+// grows per body and per section, never per entry. Marks are left only when asked for, at about
+// `markSpacing` bytes apart, for a filling pass that reads lists in pieces.
 struct Counts {
   std::vector<SectionCount> sections;
   std::vector<size_t> bodyStarts;
+  std::vector<TokenMark> marks;
+  int32_t markSpacing = 0;  // 0: no marks
 };
 
 class CountingPass {
@@ -195,11 +211,20 @@ class CountingPass {
 
   bool List(TokenReader& reader, const SectionKeyword& row, bool open) {
     int32_t count = 0;
+    const auto firstMark = static_cast<uint32_t>(counts_.marks.size());
     if (open) {
-      count = row.section == Section::kFaces ? CountFaces(reader, row.tokensPerEntry)
-                                             : CountEntries(reader, row.tokensPerEntry);
+      TokenMarks marks;
+      if (counts_.markSpacing > 0 && row.section != Section::kSegments && reader.Good()) {
+        marks.marks = &counts_.marks;
+        marks.spacing = counts_.markSpacing;
+        marks.last = reader.Position();
+        counts_.marks.push_back({0, marks.last});
+      }
+      count = row.section == Section::kFaces ? CountFaces(reader, row.tokensPerEntry, marks)
+                                             : CountEntries(reader, row.tokensPerEntry, marks);
     }
-    counts_.sections.push_back({row.section, count});
+    counts_.sections.push_back(
+        {row.section, count, firstMark, static_cast<uint32_t>(counts_.marks.size())});
     return true;
   }
 
@@ -373,10 +398,199 @@ bool FillList(TokenReader& reader, CountedArray<T>& list, int32_t count, bool op
   return true;
 }
 
+// ---- The filling pass with several threads: every list of a stored kind is read in pieces
+// that begin at the counting pass's marks. The arrays are all made before any piece is read. ----
+
+// Entries [first, end) of a list, stopping, as the reading of a whole list does, once a read
+// has failed; the rest keep their zeros.
+template <auto readEntry, typename T>
+void ReadRange(TokenReader& reader, T* items, int32_t first, int32_t end) {
+  for (int32_t k = first; k < end; ++k) {
+    if (reader.Failed()) break;
+    readEntry(reader, items[k]);
+  }
+}
+
+// A worker's reading of one piece: a reader of its own, good at the mark.
+template <auto readEntry, typename T>
+void ReadPiece(const FileBuffer& file, ListPiece& piece, T* items) {
+  TokenReader reader(file);
+  reader.Seek(piece.markOffset);
+  if (piece.skip > 0) SkipTokens(reader, piece.skip);
+  if (!reader.Good()) return;  // no reading in order is ever good here: the piece is read again
+  piece.start = reader.Position();
+  ReadRange<readEntry>(reader, items, piece.first, piece.end);
+  piece.after = reader;
+}
+
+// The arrays of every list row, made before the filling pass starts, and the pieces they are
+// read in. A row's array goes to the Body whose section the filling pass takes that row for;
+// the arrays of rows it never takes are released with this.
+class ListPieces {
+ public:
+  // Makes every array and lays out the pieces; false when memory ran out (nothing is kept).
+  bool Prepare(const Counts& counts) {
+    try {
+      if (Lay(counts)) return true;
+    } catch (const std::bad_alloc&) {
+    }
+    rows_.clear();
+    board_.reset();
+    return false;
+  }
+
+  // Starts `workers` threads reading pieces from the last one backwards.
+  void Start(const FileBuffer& file, const Counts& counts, int workers) {
+    board_->Start(workers, [this, &file, &counts](ListPiece& piece) {
+      const Row& row = rows_[piece.row];
+      switch (counts.sections[piece.row].section) {
+        case Section::kVertices:
+          ReadPiece<ReadVertex>(file, piece, static_cast<Vector3*>(row.items));
+          break;
+        case Section::kNormals:
+          ReadPiece<ReadNormal>(file, piece, static_cast<Vector3*>(row.items));
+          break;
+        case Section::kUvs:
+          ReadPiece<ReadUv>(file, piece, static_cast<Vector2*>(row.items));
+          break;
+        case Section::kFaces:
+          ReadPiece<ReadFace>(file, piece, static_cast<Face*>(row.items));
+          break;
+        default:
+          break;
+      }
+    });
+  }
+
+  void Finish() { board_->Finish(); }
+
+  // The list of row `i`, read in order from `reader`: each piece a worker read is taken as it is
+  // when the reader stands good where that piece began, and is zeroed and read again otherwise.
+  template <auto readEntry, typename T>
+  void Fill(TokenReader& reader, CountedArray<T>& list, size_t i, bool open) {
+    list.items.reset();
+    list.count = 0;
+    CountedArray<T>& made = Array<T>(rows_[i]);
+    list.items = std::move(made.items);
+    list.count = made.count;
+    made.count = 0;
+    T* items = list.items.get();
+    const Row& row = rows_[i];
+    if (row.firstPiece == row.endPiece && open) {
+      ReadRange<readEntry>(reader, items, 0, list.count);
+    }
+    for (size_t p = row.firstPiece; p < row.endPiece; ++p) {
+      ListPiece& piece = (*board_)[p];
+      if (!board_->TakeInOrder(piece)) {
+        if (open && reader.Good() && piece.start >= 0 && reader.Position() == piece.start) {
+          reader = piece.after;
+          continue;
+        }
+        std::fill(items + piece.first, items + piece.end, T{});
+      }
+      if (open) ReadRange<readEntry>(reader, items, piece.first, piece.end);
+    }
+    if (open) ReadClosing(reader, ">", {});
+  }
+
+ private:
+  // The arrays, and the pieces of each list: one from each mark, from the first entry that
+  // begins at or after it to the next piece's first entry.
+  bool Lay(const Counts& counts) {
+    rows_.resize(counts.sections.size());
+    struct Spec {
+      size_t row;
+      int32_t first;
+      int32_t markOffset;
+      int skip;
+    };
+    std::vector<Spec> specs;
+    for (size_t i = 0; i < counts.sections.size(); ++i) {
+      const SectionCount& row = counts.sections[i];
+      if (!Allocate(row, rows_[i])) return false;
+      const int perEntry = TokensPerEntry(row.section);
+      rows_[i].firstPiece = specs.size();
+      for (uint32_t m = row.firstMark; m < row.endMark; ++m) {
+        const TokenMark& mark = counts.marks[m];
+        const int64_t entry = (mark.tokens + perEntry - 1) / perEntry;
+        if (entry >= row.count) break;
+        if (specs.size() > rows_[i].firstPiece && entry <= specs.back().first) continue;
+        specs.push_back({i, static_cast<int32_t>(entry), mark.offset,
+                         static_cast<int>(entry * perEntry - mark.tokens)});
+      }
+      rows_[i].endPiece = specs.size();
+    }
+    board_ = std::make_unique<PieceBoard>(specs.size());
+    for (size_t p = 0; p < specs.size(); ++p) {
+      ListPiece& piece = (*board_)[p];
+      piece.row = specs[p].row;
+      piece.first = specs[p].first;
+      piece.markOffset = specs[p].markOffset;
+      piece.skip = specs[p].skip;
+      const bool last = p + 1 == specs.size() || specs[p + 1].row != specs[p].row;
+      piece.end = last ? counts.sections[specs[p].row].count : specs[p + 1].first;
+    }
+    return true;
+  }
+
+  struct Row {
+    CountedArray<Vector3> vectors;
+    CountedArray<Vector2> uvs;
+    CountedArray<Face> faces;
+    // The array's elements, for the workers: the array itself moves to its Body meanwhile.
+    void* items = nullptr;
+    size_t firstPiece = 0;
+    size_t endPiece = 0;
+  };
+
+  static int TokensPerEntry(Section section) {
+    for (const SectionKeyword& row : kSectionKeywords) {
+      if (row.section == section) return row.tokensPerEntry;
+    }
+    return 1;
+  }
+
+  static bool Allocate(const SectionCount& count, Row& row) {
+    switch (count.section) {
+      case Section::kVertices:
+      case Section::kNormals:
+        return Made(row.vectors, count.count, row);
+      case Section::kUvs:
+        return Made(row.uvs, count.count, row);
+      case Section::kFaces:
+        return Made(row.faces, count.count, row);
+      default:
+        return true;
+    }
+  }
+
+  template <typename T>
+  static bool Made(CountedArray<T>& array, int32_t count, Row& row) {
+    if (!array.Allocate(count)) return false;
+    row.items = array.items.get();
+    return true;
+  }
+
+  template <typename T>
+  static CountedArray<T>& Array(Row& row) {
+    if constexpr (std::is_same_v<T, Vector2>) {
+      return row.uvs;
+    } else if constexpr (std::is_same_v<T, Face>) {
+      return row.faces;
+    } else {
+      return row.vectors;
+    }
+  }
+
+  std::vector<Row> rows_;
+  std::unique_ptr<PieceBoard> board_;
+};
+
 class FillingPass {
  public:
-  FillingPass(const Counts& counts, CountedArray<Body>& bodies, ParseObserver* observer)
-      : counts_(counts), bodies_(bodies), observer_(observer) {}
+  FillingPass(const Counts& counts, CountedArray<Body>& bodies, ParseObserver* observer,
+              ListPieces* pieces = nullptr)
+      : counts_(counts), bodies_(bodies), pieces_(pieces), observer_(observer) {}
 
   bool OutOfMemory() const { return outOfMemory_; }
 
@@ -395,7 +609,26 @@ class FillingPass {
   }
 
   bool List(TokenReader& reader, const SectionKeyword& row, bool open) {
-    const int32_t count = CountOf(row.section);
+    const size_t at = RowOf(row.section);
+    const int32_t count = at == kNoRow ? 0 : counts_.sections[at].count;
+    if (pieces_ != nullptr && at != kNoRow) {
+      switch (row.section) {
+        case Section::kVertices:
+          pieces_->Fill<ReadVertex>(reader, body_->vertices, at, open);
+          return true;
+        case Section::kNormals:
+          pieces_->Fill<ReadNormal>(reader, body_->normals, at, open);
+          return true;
+        case Section::kUvs:
+          pieces_->Fill<ReadUv>(reader, body_->uvs, at, open);
+          return true;
+        case Section::kFaces:
+          pieces_->Fill<ReadFace>(reader, body_->faces, at, open);
+          return true;
+        default:
+          break;
+      }
+    }
     const EntryWatch watch = Watch(row.tokensPerEntry);
     switch (row.section) {
       case Section::kVertices:
@@ -477,18 +710,27 @@ class FillingPass {
     return ok;
   }
 
-  // The count pass 1 took for this body's next occurrence of `section`; a repeated section is
-  // read with its own count. 0 for an occurrence pass 1 never met, which only a typed read that
+  static constexpr size_t kNoRow = SIZE_MAX;
+
+  // The row pass 1 made for this body's next occurrence of `section`; a repeated section is read
+  // with its own count. kNoRow for an occurrence pass 1 never met, which only a typed read that
   // took a different number of tokens than pass 1 counted can lead to.
-  int32_t CountOf(Section section) {
+  size_t RowOf(Section section) {
     size_t& cursor = cursors_[static_cast<size_t>(section)];
     while (cursor < rowsEnd_ && counts_.sections[cursor].section != section) ++cursor;
-    if (cursor == rowsEnd_) return 0;
-    return counts_.sections[cursor++].count;
+    if (cursor == rowsEnd_) return kNoRow;
+    return cursor++;
+  }
+
+  // That row's count, 0 when there is none.
+  int32_t CountOf(Section section) {
+    const size_t at = RowOf(section);
+    return at == kNoRow ? 0 : counts_.sections[at].count;
   }
 
   const Counts& counts_;
   CountedArray<Body>& bodies_;
+  ListPieces* pieces_;
   Body* body_ = nullptr;
   int32_t next_ = 0;
   size_t rowsEnd_ = 0;
@@ -507,10 +749,24 @@ class FillingPass {
 }  // namespace
 
 int32_t ParseObjects(const FileBuffer& file, CountedArray<Body>& objects, ParseObserver* observer) {
+  return ParseObjectsWithThreads(file, objects, observer, 1, 0);
+}
+
+int32_t ParseObjectsWithThreads(const FileBuffer& file, CountedArray<Body>& objects,
+                                ParseObserver* observer, int threads, int32_t markSpacing) {
+  // An observer hears the parse in file order, so an observed parse reads in order alone.
+  const bool inPieces = threads > 1 && observer == nullptr;
   Counts counts;
   // Geometric growth keeps rows amortised constant; this covers a small file without regrowth.
   counts.sections.reserve(64);
   counts.bodyStarts.reserve(16);
+  if (inPieces) {
+    // About 16 pieces a thread, so that the threads finish close together, at least 64 KiB each
+    // unless asked otherwise.
+    counts.markSpacing = markSpacing > 0
+                             ? markSpacing
+                             : std::max<int32_t>(file.size / (16 * threads), int32_t{64} << 10);
+  }
   {
     TokenReader reader(file);
     CountingPass pass(counts);
@@ -518,10 +774,16 @@ int32_t ParseObjects(const FileBuffer& file, CountedArray<Body>& objects, ParseO
   }
   if (!objects.Allocate(static_cast<int32_t>(counts.bodyStarts.size()))) return kOutOfMemory;
 
+  // Arrays that cannot all be had at once are made one by one in order, as one thread does.
+  ListPieces pieces;
+  const bool prepared = inPieces && pieces.Prepare(counts);
+  if (prepared) pieces.Start(file, counts, threads - 1);
+
   // A reader of its own, from the first byte: nothing of pass 1's state carries over.
   TokenReader reader(file);
-  FillingPass pass(counts, objects, observer);
+  FillingPass pass(counts, objects, observer, prepared ? &pieces : nullptr);
   WalkBodies(reader, pass);
+  if (prepared) pieces.Finish();
   return pass.OutOfMemory() ? kOutOfMemory : 0;
 }
 

@@ -4,7 +4,9 @@
 #include <new>
 #include <string>
 
+#include "io/file_read.h"
 #include "io/names.h"
+#include "parsers/object_threads.h"
 #include "scene/include_resolver.h"
 #include "scene/load_stop.h"
 #include "sceneio/body.h"
@@ -15,26 +17,33 @@ namespace {
 struct Kind {
   const char* extension;
   std::unique_ptr<FileBuffer> Scene::*file;
-  int32_t (*parse)(const FileBuffer&, Scene&, ParseObserver*);
+  int32_t (*parse)(const FileBuffer&, Scene&, ParseObserver*, int threads);
 };
 
 constexpr Kind kKinds[] = {
     {".lgt", &Scene::lightFile,
-     [](const FileBuffer& f, Scene& s, ParseObserver* o) { return ParseLights(f, s.lights, o); }},
+     [](const FileBuffer& f, Scene& s, ParseObserver* o, int) {
+       return ParseLights(f, s.lights, o);
+     }},
     {".cam", &Scene::cameraFile,
-     [](const FileBuffer& f, Scene& s, ParseObserver* o) { return ParseCamera(f, s.camera, o); }},
+     [](const FileBuffer& f, Scene& s, ParseObserver* o, int) {
+       return ParseCamera(f, s.camera, o);
+     }},
     {".gmf", &Scene::materialFile,
-     [](const FileBuffer& f, Scene& s, ParseObserver* o) {
+     [](const FileBuffer& f, Scene& s, ParseObserver* o, int) {
        return ParseMaterials(f, s.materials, o);
      }},
+    // Only the object file is ever large enough to share among threads.
     {".gof", &Scene::objectFile,
-     [](const FileBuffer& f, Scene& s, ParseObserver* o) { return ParseObjects(f, s.objects, o); }},
+     [](const FileBuffer& f, Scene& s, ParseObserver* o, int threads) {
+       return ParseObjectsWithThreads(f, s.objects, o, threads);
+     }},
 };
 
 // Why LoadFiles stopped, when it did.
 enum class Stop : uint8_t { kNone, kNotRead, kOutOfMemory };
 
-Stop LoadFiles(Scene& scene, const char* groupPath, ParseObserver* observer) {
+Stop LoadFiles(Scene& scene, const char* groupPath, ParseObserver* observer, int threads) {
   scene.groupFile = std::make_unique<FileBuffer>(groupPath);
   if (!scene.groupFile->data) return Stop::kNotRead;
   for (const Kind& kind : kKinds) {
@@ -42,18 +51,19 @@ Stop LoadFiles(Scene& scene, const char* groupPath, ParseObserver* observer) {
     std::unique_ptr<char[]> path = ResolveInclude(*scene.groupFile, kind.extension);
     // Stored before it is tested: a buffer whose file was not read is still the Scene's.
     auto& buffer = scene.*kind.file;
-    buffer = std::make_unique<FileBuffer>(path.get());
+    buffer = std::make_unique<FileBuffer>();
+    LoadFileWithThreads(*buffer, path.get(), threads);
     if (!buffer->data) return Stop::kNotRead;
     if (observer != nullptr) observer->BeginFile(*buffer, kind.extension);
-    if (kind.parse(*buffer, scene, observer) == kOutOfMemory) return Stop::kOutOfMemory;
+    if (kind.parse(*buffer, scene, observer, threads) == kOutOfMemory) return Stop::kOutOfMemory;
   }
   return Stop::kNone;
 }
 
 // Strings can still run out of memory; that ends the load like any other allocation failure.
-Stop GuardedLoad(Scene& scene, const char* groupPath, ParseObserver* observer) {
+Stop GuardedLoad(Scene& scene, const char* groupPath, ParseObserver* observer, int threads = 1) {
   try {
-    return LoadFiles(scene, groupPath, observer);
+    return LoadFiles(scene, groupPath, observer, threads);
   } catch (const std::bad_alloc&) {
     return Stop::kOutOfMemory;
   }
@@ -95,7 +105,7 @@ int32_t Scene::Load(const char* groupPath, ParseObserver* observer) {
 
 Status LoadScene(Scene& scene, const char* groupPath, const LoadOptions& options) {
   Status status;
-  const Stop stop = GuardedLoad(scene, groupPath, options.observer);
+  const Stop stop = GuardedLoad(scene, groupPath, options.observer, options.threads);
   if (stop == Stop::kNone) return status;
   try {
     status.Fail(stop == Stop::kOutOfMemory ? StatusCode::kOutOfMemory : StatusCode::kLoadFailed,

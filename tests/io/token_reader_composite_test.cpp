@@ -9,6 +9,7 @@
 #include <random>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "io/token_reader.h"
 #include "support/buffer_of.h"
@@ -50,6 +51,18 @@ bool PlainSkipPast(TokenReader& reader, std::string_view stop, int64_t& delivere
   }
 }
 
+void ExpectMarksWherePlainReadsStand(const FileBuffer& file, int32_t from,
+                                     const std::vector<TokenMark>& marks) {
+  TokenReader check(file);
+  check.Seek(from);
+  int64_t read = 0;
+  for (const TokenMark& mark : marks) {
+    for (; read < mark.tokens; ++read) ASSERT_FALSE(check.Token().empty());
+    EXPECT_TRUE(check.Good());
+    EXPECT_EQ(check.Position(), mark.offset) << "after " << mark.tokens << " tokens";
+  }
+}
+
 // One step of a scripted or random sequence, applied to both readers and compared.
 void Step(Pair& pair, int kind, int n) {
   switch (kind) {
@@ -64,8 +77,16 @@ void Step(Pair& pair, int kind, int n) {
       int64_t fastCount = -1;
       int64_t plainCount = -1;
       const std::string_view stop = n % 2 == 0 ? ">" : ">)";
-      EXPECT_EQ(pair.fast.SkipPast(stop, fastCount), PlainSkipPast(pair.plain, stop, plainCount));
+      // Marks as close together as they come: each must be where the plain reads stand after
+      // that many tokens from the start of the run.
+      std::vector<TokenMark> marks;
+      TokenMarks left{&marks, 0, 1, -1};
+      const int32_t from = pair.fast.Position();
+      const bool good = pair.fast.Good();
+      EXPECT_EQ(pair.fast.SkipPast(stop, fastCount, left),
+                PlainSkipPast(pair.plain, stop, plainCount));
       EXPECT_EQ(fastCount, plainCount);
+      if (good) ExpectMarksWherePlainReadsStand(pair.file, from, marks);
       break;
     }
     case 2: {
