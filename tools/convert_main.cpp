@@ -4,6 +4,7 @@
 #include <string>
 
 #include "convert_options.h"
+#include "sceneio/file_kinds.h"
 #include "sceneio/gltf.h"
 #include "sceneio/picture.h"
 #include "sceneio/scene.h"
@@ -25,10 +26,8 @@ void Say(const char* kind, const std::string& line) {
 // The records own copies of everything they hold: the files' bytes are no longer needed, and
 // giving them back keeps the conversion's memory below the load's.
 void ReleaseFileBytes(Scene& scene) {
-  for (std::unique_ptr<sceneio::FileBuffer>* file :
-       {&scene.groupFile, &scene.lightFile, &scene.cameraFile, &scene.materialFile,
-        &scene.objectFile}) {
-    if (*file) (*file)->data.reset();
+  for (const sceneio::FileKind& kind : sceneio::kFileKinds) {
+    if (scene.*kind.file) (scene.*kind.file)->data.reset();
   }
 }
 

@@ -5,8 +5,8 @@
 
 #include "check.h"
 #include "inspect_options.h"
-#include "scene_json.h"
 #include "scene_summary.h"
+#include "sceneio/dump.h"
 #include "sceneio/scene.h"
 
 namespace {
@@ -35,16 +35,16 @@ int RunSummary(const InspectOptions& options) {
 int RunJson(const InspectOptions& options) {
   Scene scene;
   const int32_t result = scene.Load(options.groupPath.c_str());
-  if (!sceneio::WriteSceneJson(scene, result, stdout)) return 1;
+  if (!sceneio::WriteSceneJson(scene, result, stdout).ok()) return 1;
   return StatusOf(result);
 }
 
 // Findings decide the status: a scene may load and still hold what the load passed over.
 int RunCheck(const InspectOptions& options) {
   Scene scene;
-  int32_t result = 0;
-  const std::vector<sceneio::Finding> findings =
-      sceneio::CheckLoad(scene, options.groupPath.c_str(), result);
+  std::vector<sceneio::Finding> findings;
+  // The load's own outcome is among the findings.
+  (void)sceneio::CheckLoad(scene, options.groupPath.c_str(), findings);
   if (!WriteAll(sceneio::CheckReport(findings))) return 1;
   return findings.empty() ? 0 : 1;
 }

@@ -7,7 +7,9 @@
 #include <utility>
 #include <vector>
 
+#include "io/names.h"
 #include "scene/load_stop.h"
+#include "sceneio/file_kinds.h"
 
 namespace sceneio {
 namespace {
@@ -46,22 +48,10 @@ class Table {
   std::vector<std::vector<std::string>> rows_;
 };
 
-// Names are arbitrary bytes; control and non-ASCII bytes are shown as \xNN so that a
-// name cannot garble the terminal or the columns. Backslashes stay as they are: paths are
-// full of them.
+// Names are arbitrary bytes, shown with \xNN for what is not printable ASCII so that a name
+// cannot garble the terminal or the columns.
 std::string Printable(std::string_view bytes) {
-  if (bytes.empty()) return "(empty)";
-  static constexpr char kHex[] = "0123456789abcdef";
-  std::string shown;
-  for (const char ch : bytes) {
-    const auto byte = static_cast<unsigned char>(ch);
-    if (byte >= 0x20 && byte <= 0x7E) {
-      shown.push_back(ch);
-    } else {
-      shown.append({'\\', 'x', kHex[byte >> 4], kHex[byte & 0xF]});
-    }
-  }
-  return shown;
+  return bytes.empty() ? "(empty)" : ShownBytes(bytes);
 }
 
 // An array that was never stored shows as "-", apart from a stored empty one ("0").
@@ -75,30 +65,19 @@ std::string CollectionCount(const CountedArray<T>& records) {
   return records.items ? std::to_string(records.count) : "none stored";
 }
 
-struct FileRow {
-  const char* kind;
-  std::unique_ptr<FileBuffer> Scene::*file;
-};
-
-// Load order, which is also the order in which a failure leaves later files untouched.
-constexpr FileRow kFiles[] = {
-    {"group", &Scene::groupFile},   {"light", &Scene::lightFile},
-    {"camera", &Scene::cameraFile}, {"material", &Scene::materialFile},
-    {"object", &Scene::objectFile},
-};
-
 void AppendFiles(std::string& out, const Scene& scene, int32_t result) {
   Table table({false, false, true, false});
   table.Add({"file", "path", "size", ""});
-  for (const FileRow& row : kFiles) {
-    const FileBuffer* file = (scene.*row.file).get();
+  for (const FileKind& kind : kFileKinds) {
+    const std::string name(kind.name);
+    const FileBuffer* file = (scene.*kind.file).get();
     if (file == nullptr) {
-      table.Add({row.kind, "-", "-", "not reached"});
+      table.Add({name, "-", "-", "not reached"});
     } else if (file->data == nullptr) {
-      table.Add({row.kind, file->path.empty() ? "-" : Printable(file->path), "-",
+      table.Add({name, file->path.empty() ? "-" : Printable(file->path), "-",
                  "not read: the load stopped here"});
     } else {
-      table.Add({row.kind, Printable(file->path), std::to_string(file->size) + " bytes", ""});
+      table.Add({name, Printable(file->path), std::to_string(file->size) + " bytes", ""});
     }
   }
   out.append("load result: ").append(std::to_string(result));

@@ -10,22 +10,13 @@
 
 namespace sceneio {
 
-std::unique_ptr<char[]> ResolveInclude(const FileBuffer& group, const char* extension) {
-  const std::string_view wanted(extension);
-  TokenReader reader(group);
+std::unique_ptr<char[]> ResolveInclude(const FileBuffer& group, std::string_view extension) {
   std::string_view current;
-  // The current token carries over from a name that serves no kind: in
-  // `include include "x.lgt"` the second include is the first entry's name and then opens
-  // the entry that serves ".lgt".
-  for (;;) {
-    if (!reader.Good()) return nullptr;
-    while (current != "include") {
-      current = reader.Token();
-      if (current.empty()) return nullptr;
-    }
-    current = reader.Token();
-    if (current.find(wanted) != std::string_view::npos) break;
-  }
+  ScanIncludes(group, extension, [&](std::string_view name) {
+    current = name;
+    return false;
+  });
+  if (current.empty()) return nullptr;
 
   std::string name(current);
   UnquoteName(name);

@@ -2,6 +2,7 @@
 #include "sceneio/scene.h"
 
 #include <new>
+#include <span>
 #include <string>
 
 #include "io/file_read.h"
@@ -9,36 +10,19 @@
 #include "parsers/object_threads.h"
 #include "scene/include_resolver.h"
 #include "scene/load_stop.h"
-#include "sceneio/body.h"
+#include "sceneio/file_kinds.h"
 
 namespace sceneio {
 namespace {
 
-struct Kind {
-  const char* extension;
-  std::unique_ptr<FileBuffer> Scene::*file;
-  int32_t (*parse)(const FileBuffer&, Scene&, ParseObserver*, int threads);
-};
-
-constexpr Kind kKinds[] = {
-    {".lgt", &Scene::lightFile,
-     [](const FileBuffer& f, Scene& s, ParseObserver* o, int) {
-       return ParseLights(f, s.lights, o);
-     }},
-    {".cam", &Scene::cameraFile,
-     [](const FileBuffer& f, Scene& s, ParseObserver* o, int) {
-       return ParseCamera(f, s.camera, o);
-     }},
-    {".gmf", &Scene::materialFile,
-     [](const FileBuffer& f, Scene& s, ParseObserver* o, int) {
-       return ParseMaterials(f, s.materials, o);
-     }},
-    // Only the object file is ever large enough to share among threads.
-    {".gof", &Scene::objectFile,
-     [](const FileBuffer& f, Scene& s, ParseObserver* o, int threads) {
-       return ParseObjectsWithThreads(f, s.objects, o, threads);
-     }},
-};
+// Only the object file is ever large enough to share among threads.
+int32_t Parse(const FileKind& kind, const FileBuffer& buffer, Scene& scene, ParseObserver* observer,
+              int threads) {
+  if (kind.file == &Scene::objectFile) {
+    return ParseObjectsWithThreads(buffer, scene.objects, observer, threads);
+  }
+  return kind.parse(buffer, scene, observer);
+}
 
 // Why LoadFiles stopped, when it did.
 enum class Stop : uint8_t { kNone, kNotRead, kOutOfMemory };
@@ -46,7 +30,7 @@ enum class Stop : uint8_t { kNone, kNotRead, kOutOfMemory };
 Stop LoadFiles(Scene& scene, const char* groupPath, ParseObserver* observer, int threads) {
   scene.groupFile = std::make_unique<FileBuffer>(groupPath);
   if (!scene.groupFile->data) return Stop::kNotRead;
-  for (const Kind& kind : kKinds) {
+  for (const FileKind& kind : std::span(kFileKinds).subspan(1)) {
     // The resolved path is needed only while its buffer is made; the buffer keeps a copy.
     std::unique_ptr<char[]> path = ResolveInclude(*scene.groupFile, kind.extension);
     // Stored before it is tested: a buffer whose file was not read is still the Scene's.
@@ -55,7 +39,7 @@ Stop LoadFiles(Scene& scene, const char* groupPath, ParseObserver* observer, int
     LoadFileWithThreads(*buffer, path.get(), threads);
     if (!buffer->data) return Stop::kNotRead;
     if (observer != nullptr) observer->BeginFile(*buffer, kind.extension);
-    if (kind.parse(*buffer, scene, observer, threads) == kOutOfMemory) return Stop::kOutOfMemory;
+    if (Parse(kind, *buffer, scene, observer, threads) == kOutOfMemory) return Stop::kOutOfMemory;
   }
   return Stop::kNone;
 }
@@ -69,27 +53,15 @@ Stop GuardedLoad(Scene& scene, const char* groupPath, ParseObserver* observer, i
   }
 }
 
-struct FileRow {
-  const char* kind;
-  std::unique_ptr<FileBuffer> Scene::*file;
-};
-
-// Load order, which is also the order in which a failure leaves later files untouched.
-constexpr FileRow kFiles[] = {
-    {"group", &Scene::groupFile},   {"light", &Scene::lightFile},
-    {"camera", &Scene::cameraFile}, {"material", &Scene::materialFile},
-    {"object", &Scene::objectFile},
-};
-
 }  // namespace
 
 // The first buffer without data is the file that was not read (a kind the group file does not
 // name leaves an empty path); when every buffer holds data, memory ran out.
 std::string LoadStopReason(const Scene& scene) {
-  for (const FileRow& row : kFiles) {
-    const FileBuffer* file = (scene.*row.file).get();
+  for (const FileKind& kind : kFileKinds) {
+    const FileBuffer* file = (scene.*kind.file).get();
     if (file == nullptr || file->data != nullptr) continue;
-    if (file->path.empty()) return std::string("the group file names no ") + row.kind + " file";
+    if (file->path.empty()) return "the group file names no " + std::string(kind.name) + " file";
     return ShownBytes(file->path) + " could not be read";
   }
   return "the load failed after reading its files";

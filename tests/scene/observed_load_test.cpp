@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "scene_json.h"
+#include "sceneio/dump.h"
 #include "sceneio/parse_observer.h"
 #include "sceneio/scene.h"
 #include "support/buffer_of.h"
@@ -48,7 +48,7 @@ std::string Dump(const char* group, ParseObserver* observer) {
   char* text = nullptr;
   size_t length = 0;
   std::FILE* out = open_memstream(&text, &length);
-  EXPECT_TRUE(WriteSceneJson(scene, result, out));
+  EXPECT_TRUE(WriteSceneJson(scene, result, out).ok());
   std::fclose(out);
   std::string dump(text, length);
   std::free(text);

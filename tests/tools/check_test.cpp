@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "scene_json.h"
+#include "sceneio/dump.h"
 #include "sceneio/scene.h"
 #include "support/buffer_of.h"
 #include "support/run_program.h"
@@ -262,9 +262,9 @@ TEST(CheckLoad, ReportsEachFinding) {
     }
 
     Scene checked;
-    int32_t checkedResult = 0;
-    const std::vector<Finding> findings =
-        CheckLoad(checked, dir.GroupPath().c_str(), checkedResult);
+    std::vector<Finding> findings;
+    const int32_t checkedResult =
+        CheckLoad(checked, dir.GroupPath().c_str(), findings).ok() ? 0 : -1;
     EXPECT_EQ(RelativeReport(findings, dir.root().string() + "/"), c.report);
 
     // Checking must not change what is loaded.
@@ -277,8 +277,10 @@ TEST(CheckLoad, ReportsEachFinding) {
 
 TEST(CheckLoad, SampleSceneLoadsTheSameWhenChecked) {
   Scene checked;
-  int32_t checkedResult = -1;
-  EXPECT_TRUE(CheckLoad(checked, testing::SampleGroupPath().c_str(), checkedResult).empty());
+  std::vector<Finding> findings;
+  const int32_t checkedResult =
+      CheckLoad(checked, testing::SampleGroupPath().c_str(), findings).ok() ? 0 : -1;
+  EXPECT_TRUE(findings.empty());
   Scene plain;
   const int32_t plainResult = plain.Load(testing::SampleGroupPath().c_str());
   ASSERT_EQ(plainResult, 0);

@@ -1,6 +1,4 @@
 // The scene dump's encodings, the ones a reader of the document depends on byte for byte.
-#include "scene_json.h"
-
 #include <gtest/gtest.h>
 
 #include <bit>
@@ -11,6 +9,8 @@
 #include <memory>
 #include <string>
 #include <string_view>
+
+#include "sceneio/dump.h"
 
 namespace sceneio {
 namespace {
@@ -248,7 +248,7 @@ TEST(WriteSceneJson, StreamsTheSameDocument) {
 
   std::FILE* file = std::tmpfile();
   ASSERT_NE(file, nullptr);
-  ASSERT_TRUE(WriteSceneJson(scene, 0, file));
+  ASSERT_TRUE(WriteSceneJson(scene, 0, file).ok());
   std::rewind(file);
   std::string written(expected.size() + 1, '\0');
   written.resize(std::fread(written.data(), 1, written.size(), file));

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "sceneio/scene.h"
+#include "sceneio/status.h"
 
 namespace sceneio {
 
@@ -22,7 +23,7 @@ void AppendJsonFloat(std::string& out, float value);
 std::string SceneJson(const Scene& scene, int32_t result);
 
 // The same document written to `out` in large chunks, so memory stays bounded however large
-// the scene is. False when a write failed.
-bool WriteSceneJson(const Scene& scene, int32_t result, std::FILE* out);
+// the scene is. kWriteFailed when a write failed.
+Status WriteSceneJson(const Scene& scene, int32_t result, std::FILE* out);
 
 }  // namespace sceneio

@@ -1,12 +1,18 @@
 // Writes the scene dump. Layout follows the document's structure: small records on one line,
 // large arrays one element per line, so a diff of two dumps points at the element that differs.
-#include "scene_json.h"
-
+// The records' fields come from their tables (sceneio/fields.h), in table order.
 #include <charconv>
 #include <cmath>
+#include <new>
 #include <string_view>
 #include <type_traits>
 #include <utility>
+#include <variant>
+
+#include "io/names.h"
+#include "sceneio/dump.h"
+#include "sceneio/fields.h"
+#include "sceneio/file_kinds.h"
 
 namespace sceneio {
 namespace {
@@ -109,105 +115,6 @@ void Key(JsonOut& out, std::string_view key) {
   out << '"' << key << "\": ";
 }
 
-void Write(JsonOut& out, const Light& light) {
-  out << '{';
-  Key(out, "name");
-  out.String(light.name);
-  out << ", ";
-  Key(out, "brightness");
-  out.Float(light.brightness);
-  out << ", ";
-  Key(out, "rgb");
-  Write(out, light.rgb);
-  out << ", ";
-  Key(out, "direction");
-  Write(out, light.direction);
-  out << ", ";
-  Key(out, "extraVector1");
-  Write(out, light.extraVector1);
-  out << ", ";
-  Key(out, "extraVector2");
-  Write(out, light.extraVector2);
-  out << ", ";
-  Key(out, "extraFlag");
-  out.Int(light.extraFlag);
-  out << ", ";
-  Key(out, "extraString");
-  out.String(light.extraString);
-  out << ", ";
-  Key(out, "extraInt");
-  out.Int(light.extraInt);
-  out << ", ";
-  Key(out, "extraPair");
-  Write(out, light.extraPair);
-  out << '}';
-}
-
-void Write(JsonOut& out, const Camera& camera) {
-  out << '{';
-  Key(out, "name");
-  out.String(camera.name);
-  out << ", ";
-  Key(out, "viewAngle");
-  out.Float(camera.viewAngle);
-  out << ", ";
-  Key(out, "hither");
-  out.Float(camera.hither);
-  out << ", ";
-  Key(out, "yon");
-  out.Float(camera.yon);
-  out << ", ";
-  Key(out, "location");
-  Write(out, camera.location);
-  out << ", ";
-  Key(out, "aim");
-  Write(out, camera.aim);
-  out << ", ";
-  Key(out, "lookupVector");
-  Write(out, camera.lookupVector);
-  out << '}';
-}
-
-void Write(JsonOut& out, const Material& material) {
-  out << '{';
-  Key(out, "name");
-  out.String(material.name);
-  out << ", ";
-  Key(out, "diffuse");
-  Write(out, material.diffuse);
-  out << ", ";
-  Key(out, "specular");
-  Write(out, material.specular);
-  out << ", ";
-  Key(out, "extraColor1");
-  Write(out, material.extraColor1);
-  out << ", ";
-  Key(out, "opacity");
-  out.Float(material.opacity);
-  out << ", ";
-  Key(out, "shininess");
-  out.Float(material.shininess);
-  out << ", ";
-  Key(out, "extraColor2");
-  Write(out, material.extraColor2);
-  out << ", ";
-  Key(out, "textureName");
-  out.String(material.textureName);
-  out << ", ";
-  Key(out, "textureWidth");
-  out.Int(material.textureWidth);
-  out << ", ";
-  Key(out, "textureHeight");
-  out.Int(material.textureHeight);
-  out << ", ";
-  Key(out, "textureChannels");
-  out.Int(material.textureChannels);
-  out << ", ";
-  Key(out, "textureBitsPerChannel");
-  out.Int(material.textureBitsPerChannel);
-  out << '}';
-}
-
 void Write(JsonOut& out, const FileBuffer* file) {
   if (file == nullptr) {
     out << "null";
@@ -279,89 +186,95 @@ void WriteCounted(JsonOut& out, const CountedArray<T>& array, int depth, Layout 
 // Elements that fit on one line ignore the depth they are written at.
 constexpr auto kFlat = [](JsonOut& out, const auto& element, int) { Write(out, element); };
 
-void Write(JsonOut& out, const FacePartSet& parts, int depth) {
-  out << "{\n";
-  out.Indent(depth + 1);
-  Key(out, "firstName");
-  out.String(parts.firstName);
-  out << ",\n";
-  out.Indent(depth + 1);
-  Key(out, "secondName");
-  out.String(parts.secondName);
-  out << ",\n";
-  out.Indent(depth + 1);
-  Key(out, "reserved");
-  out.Int(parts.reserved);
-  out << ",\n";
-  out.Indent(depth + 1);
-  Key(out, "indices");
-  WriteCounted(out, parts.indices, depth + 1, Layout::kInline,
-               [](JsonOut& o, int32_t index, int) { o.Int(index); });
-  out << '\n';
-  out.Indent(depth);
+template <typename Record, size_t n>
+void WriteFields(JsonOut& out, const Record& record, const Field<Record> (&fields)[n], int depth,
+                 Layout layout);
+
+// One field's value; `depth` is the indentation of the line its key stands on.
+void WriteValue(JsonOut& out, const std::string& bytes, int) {
+  out.String(bytes);
+}
+void WriteValue(JsonOut& out, float value, int) {
+  out.Float(value);
+}
+template <typename Integer>
+requires std::is_integral_v<Integer>
+void WriteValue(JsonOut& out, Integer value, int) {
+  out.Int(value);
+}
+template <typename Small>
+requires(std::is_same_v<Small, Vector3> || std::is_same_v<Small, Color3> ||
+         std::is_same_v<Small, Vector2>) void WriteValue(JsonOut& out, const Small& value, int) {
+  Write(out, value);
+}
+// Geometry arrays are long: one element per line, so a diff points at the element that differs.
+template <typename Element>
+void WriteValue(JsonOut& out, const CountedArray<Element>& array, int depth) {
+  if constexpr (std::is_same_v<Element, int32_t>) {
+    WriteCounted(out, array, depth, Layout::kInline,
+                 [](JsonOut& o, int32_t index, int) { o.Int(index); });
+  } else {
+    WriteCounted(out, array, depth, Layout::kOneElementPerLine, kFlat);
+  }
+}
+void WriteValue(JsonOut& out, const FacePartSet& parts, int depth) {
+  WriteFields(out, parts, kFacePartFields, depth, Layout::kOneElementPerLine);
+}
+
+// A record as an object of its fields in table order: on one line, or a field per line.
+template <typename Record, size_t n>
+void WriteFields(JsonOut& out, const Record& record, const Field<Record> (&fields)[n], int depth,
+                 Layout layout) {
+  const bool lines = layout == Layout::kOneElementPerLine;
+  out << (lines ? "{\n" : "{");
+  for (size_t i = 0; i < n; ++i) {
+    if (i > 0) out << (lines ? ",\n" : ", ");
+    if (lines) out.Indent(depth + 1);
+    Key(out, fields[i].name);
+    std::visit([&](auto member) { WriteValue(out, record.*member, depth + 1); }, fields[i].member);
+  }
+  if (lines) {
+    out << '\n';
+    out.Indent(depth);
+  }
   out << '}';
 }
 
-void Write(JsonOut& out, const Body& body, int depth) {
-  const int field = depth + 1;
-  out << "{\n";
-  out.Indent(field);
-  Key(out, "name");
-  out.String(body.name);
-  out << ",\n";
-  out.Indent(field);
-  Key(out, "vertices");
-  WriteCounted(out, body.vertices, field, Layout::kOneElementPerLine, kFlat);
-  out << ",\n";
-  out.Indent(field);
-  Key(out, "normals");
-  WriteCounted(out, body.normals, field, Layout::kOneElementPerLine, kFlat);
-  out << ",\n";
-  out.Indent(field);
-  Key(out, "uvs");
-  WriteCounted(out, body.uvs, field, Layout::kOneElementPerLine, kFlat);
-  out << ",\n";
-  out.Indent(field);
-  Key(out, "faceParts");
-  Write(out, body.faceParts, field);
-  out << ",\n";
-  out.Indent(field);
-  Key(out, "faces");
-  WriteCounted(out, body.faces, field, Layout::kOneElementPerLine, kFlat);
-  out << '\n';
-  out.Indent(depth);
-  out << '}';
-}
+constexpr auto kLight = [](JsonOut& out, const Light& light, int depth) {
+  WriteFields(out, light, kLightFields, depth, Layout::kInline);
+};
+constexpr auto kCamera = [](JsonOut& out, const Camera& camera, int depth) {
+  WriteFields(out, camera, kCameraFields, depth, Layout::kInline);
+};
+constexpr auto kMaterial = [](JsonOut& out, const Material& material, int depth) {
+  WriteFields(out, material, kMaterialFields, depth, Layout::kInline);
+};
+constexpr auto kBody = [](JsonOut& out, const Body& body, int depth) {
+  WriteFields(out, body, kBodyFields, depth, Layout::kOneElementPerLine);
+};
 
 void WriteDocument(JsonOut& out, const Scene& scene, int32_t result) {
   out << "{\n  \"result\": ";
   out.Int(result);
-  out << ",\n  \"files\": {\n    \"group\": ";
-  Write(out, scene.groupFile.get());
-  out << ",\n    \"light\": ";
-  Write(out, scene.lightFile.get());
-  out << ",\n    \"camera\": ";
-  Write(out, scene.cameraFile.get());
-  out << ",\n    \"material\": ";
-  Write(out, scene.materialFile.get());
-  out << ",\n    \"object\": ";
-  Write(out, scene.objectFile.get());
+  out << ",\n  \"files\": {";
+  for (const FileKind& kind : kFileKinds) {
+    out << (&kind == kFileKinds ? "\n    \"" : ",\n    \"") << kind.name << "\": ";
+    Write(out, (scene.*kind.file).get());
+  }
   out << "\n  },\n  \"lights\": ";
-  WriteCounted(out, scene.lights, 1, Layout::kOneElementPerLine, kFlat);
+  WriteCounted(out, scene.lights, 1, Layout::kOneElementPerLine, kLight);
   out << ",\n  \"camera\": ";
-  WriteCounted(out, scene.camera, 1, Layout::kOneElementPerLine, kFlat);
+  WriteCounted(out, scene.camera, 1, Layout::kOneElementPerLine, kCamera);
   out << ",\n  \"materials\": ";
-  WriteCounted(out, scene.materials, 1, Layout::kOneElementPerLine, kFlat);
+  WriteCounted(out, scene.materials, 1, Layout::kOneElementPerLine, kMaterial);
   out << ",\n  \"objects\": ";
-  WriteCounted(out, scene.objects, 1, Layout::kOneElementPerLine,
-               [](JsonOut& o, const Body& body, int depth) { Write(o, body, depth); });
+  WriteCounted(out, scene.objects, 1, Layout::kOneElementPerLine, kBody);
   out << "\n}\n";
 }
 
 }  // namespace
 
 void AppendJsonString(std::string& out, std::string_view bytes) {
-  static constexpr char kHex[] = "0123456789abcdef";
   out.push_back('"');
   size_t plainStart = 0;
   for (size_t i = 0; i < bytes.size(); ++i) {
@@ -375,7 +288,8 @@ void AppendJsonString(std::string& out, std::string_view bytes) {
       out.push_back('\\');
       out.push_back(static_cast<char>(byte));
     } else {
-      const char escape[] = {'\\', 'u', '0', '0', kHex[byte >> 4], kHex[byte & 0xF]};
+      const char escape[] = {
+          '\\', 'u', '0', '0', kLowerHexDigits[byte >> 4], kLowerHexDigits[byte & 0xF]};
       out.append(escape, sizeof escape);
     }
   }
@@ -404,11 +318,18 @@ std::string SceneJson(const Scene& scene, int32_t result) {
   return std::move(out.text());
 }
 
-bool WriteSceneJson(const Scene& scene, int32_t result, std::FILE* out) {
-  JsonOut json(out);
-  WriteDocument(json, scene, result);
-  json.Flush();
-  return json.ok() && std::fflush(out) == 0;
+Status WriteSceneJson(const Scene& scene, int32_t result, std::FILE* out) {
+  Status status;
+  try {
+    JsonOut json(out);
+    WriteDocument(json, scene, result);
+    json.Flush();
+    if (!json.ok() || std::fflush(out) != 0)
+      status.Fail(StatusCode::kWriteFailed, "cannot write the dump");
+  } catch (const std::bad_alloc&) {
+    status.Fail(StatusCode::kOutOfMemory, "out of memory while writing the dump");
+  }
+  return status;
 }
 
 }  // namespace sceneio
