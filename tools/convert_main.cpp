@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "convert_options.h"
 #include "sceneio/file_kinds.h"
@@ -45,16 +46,18 @@ int Run(const ConvertCommandLine& command) {
     return 1;
   }
   ReleaseFileBytes(scene);
+  std::vector<size_t> pairOf;
+  const sceneio::ExportOptions options = sceneio::OptionsFor(command, scene, pairOf);
   const sceneio::Status result =
       command.output == sceneio::OutputKind::kPng
-          ? sceneio::WritePicture(scene, command.options, command.width, command.height,
-                                  command.outputPath)
-          : sceneio::WriteGltf(scene, command.options, command.outputPath);
-  for (const std::string& warning : result.warnings) Say("warning: ", warning);
-  for (const std::string& note : result.notes) Say("note: ", note);
-  if (result.code == sceneio::StatusCode::kBadOptions) return UsageError(result.message);
+          ? sceneio::WritePicture(scene, options, command.width, command.height, command.outputPath)
+          : sceneio::WriteGltf(scene, options, command.outputPath);
+  const auto inFlags = [&](const std::string& m) { return InFlags(m, command, pairOf); };
+  for (const std::string& warning : result.warnings) Say("warning: ", inFlags(warning));
+  for (const std::string& note : result.notes) Say("note: ", inFlags(note));
+  if (result.code == sceneio::StatusCode::kBadOptions) return UsageError(inFlags(result.message));
   if (!result.ok()) {
-    Say("", result.message);
+    Say("", inFlags(result.message));
     return 1;
   }
   return 0;

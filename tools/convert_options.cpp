@@ -3,9 +3,11 @@
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <cstdio>
 #include <string_view>
 #include <vector>
 
+#include "io/names.h"
 #include "sceneio/picture.h"
 
 namespace sceneio {
@@ -22,18 +24,6 @@ constexpr OutputEnding kOutputEndings[] = {
     {".png", OutputKind::kPng},
 };
 
-struct RoleWord {
-  std::string_view word;
-  TripleRole role;
-};
-
-constexpr RoleWord kRoleWords[] = {
-    {"position", TripleRole::kPosition},
-    {"normal", TripleRole::kNormal},
-    {"uv", TripleRole::kUv},
-    {"none", TripleRole::kNone},
-};
-
 std::string EndingsText() {
   std::string text;
   for (const OutputEnding& row : kOutputEndings) {
@@ -41,33 +31,6 @@ std::string EndingsText() {
     text += row.ending;
   }
   return text;
-}
-
-// "position,normal,uv" -> three roles; an empty string when it reads, else what is wrong.
-std::string ParseFaces(const std::string& text, std::array<TripleRole, 3>& roles) {
-  const std::string wrong = "--faces " + text + ": ";
-  std::vector<std::string_view> words;
-  std::string_view rest = text;
-  while (true) {
-    const size_t comma = rest.find(',');
-    words.push_back(rest.substr(0, comma));
-    if (comma == std::string_view::npos) break;
-    rest.remove_prefix(comma + 1);
-  }
-  if (words.size() != 3) return wrong + "three words are needed, one per triple";
-  int seen[4] = {0, 0, 0, 0};
-  for (size_t t = 0; t < 3; ++t) {
-    const auto row = std::find_if(std::begin(kRoleWords), std::end(kRoleWords),
-                                  [&](const RoleWord& r) { return r.word == words[t]; });
-    if (row == std::end(kRoleWords)) {
-      return wrong + "\"" + std::string(words[t]) + "\" is not one of position, normal, uv, none";
-    }
-    roles[t] = row->role;
-    ++seen[static_cast<int>(row->role)];
-  }
-  if (seen[0] != 1) return wrong + "position must appear exactly once";
-  if (seen[1] > 1 || seen[2] > 1) return wrong + "normal and uv may appear at most once each";
-  return {};
 }
 
 class ConvertApp {
@@ -116,8 +79,8 @@ class ConvertApp {
       Fault("OUTPUT must end in " + EndingsText() + ": " + output_);
     }
     parsed_.outputPath = output_;
-    const std::string facesError = ParseFaces(faces_, parsed_.options.faces);
-    if (!facesError.empty()) Fault(facesError);
+    const std::string facesError = ParseFaceRoles(faces_, parsed_.options.faces);
+    if (!facesError.empty()) Fault("--faces " + faces_ + ": " + facesError);
     if (indexBase_ != "0" && indexBase_ != "1") Fault("--index-base must be 0 or 1: " + indexBase_);
     parsed_.options.indexBase = indexBase_ == "1" ? 1 : 0;
     if (!ParsePictureSize(size_, parsed_.width, parsed_.height)) {
@@ -131,7 +94,7 @@ class ConvertApp {
       if (equals == std::string::npos || equals == 0 || equals + 1 == pair.size()) {
         Fault("--material " + pair + ": BODY=MATERIAL expected");
       }
-      parsed_.options.bodyMaterials.emplace_back(pair.substr(0, equals), pair.substr(equals + 1));
+      parsed_.materials.emplace_back(pair.substr(0, equals), pair.substr(equals + 1));
     }
   }
 
@@ -180,6 +143,64 @@ ConvertCommandLine ParseConvertCommandLine(int argc, const char* const* argv) {
     parsed.error = error.what();
   }
   return parsed;
+}
+
+ExportOptions OptionsFor(const ConvertCommandLine& command, const Scene& scene,
+                         std::vector<size_t>& pairOf) {
+  // A name no token shows as stands for none of them, so the library refuses it at the same
+  // point, in the same order, as any other it cannot find.
+  const std::string kNoToken = " ";  // tokens hold no whitespace
+  ExportOptions options = command.options;
+  for (size_t p = 0; p < command.materials.size(); ++p) {
+    const auto& [body, material] = command.materials[p];
+    std::string materialToken = kNoToken;
+    for (const Material& m : scene.materials) {
+      if (ShownName(m.name) != material) continue;
+      materialToken = m.name;
+      break;
+    }
+    std::vector<std::string> bodyTokens;
+    for (const Body& b : scene.objects) {
+      if (ShownName(b.name) != body) continue;
+      if (std::find(bodyTokens.begin(), bodyTokens.end(), b.name) == bodyTokens.end()) {
+        bodyTokens.push_back(b.name);
+      }
+    }
+    if (bodyTokens.empty()) bodyTokens.push_back(kNoToken);
+    for (const std::string& token : bodyTokens) {
+      options.bodyMaterials.emplace_back(token, materialToken);
+      pairOf.push_back(p);
+    }
+  }
+  return options;
+}
+
+std::string InFlags(const std::string& message, const ConvertCommandLine& command,
+                    const std::vector<size_t>& pairOf) {
+  const ExportOptions& options = command.options;
+  const std::string base = std::to_string(options.indexBase);
+  const std::string faces = FaceRolesText(options.faces);
+  const std::string fields = "faces " + faces + ", indexBase " + base + ")";
+  if (message.ends_with(fields)) {
+    return message.substr(0, message.size() - fields.size()) + "--faces " + faces +
+           " --index-base " + base + ")";
+  }
+  const std::string chooses = "bodyMaterials chooses";
+  if (message.ends_with(chooses)) {
+    return message.substr(0, message.size() - chooses.size()) + "--material BODY=MATERIAL chooses";
+  }
+  size_t entry = 0;
+  if (std::sscanf(message.c_str(), "bodyMaterials[%zu]", &entry) == 1 && entry < pairOf.size()) {
+    const auto& [body, material] = command.materials[pairOf[entry]];
+    const std::string option = "--material " + body + "=" + material + ": the scene has no ";
+    if (message.find("]: the scene has no material ") != std::string::npos) {
+      return option + "material \"" + material + "\"";
+    }
+    return option + "body \"" + body + "\"";
+  }
+  if (message.starts_with("faces ")) return "--" + message;
+  if (message.starts_with("indexBase ")) return "--index-base " + message.substr(10);
+  return message;
 }
 
 std::string ConvertUsage() {

@@ -3,6 +3,8 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "sceneio/export.h"
 
@@ -22,7 +24,9 @@ struct ConvertCommandLine {
   std::string groupPath;   // as Load takes it: backslashes separate directories
   std::string outputPath;  // as given
   OutputKind output = OutputKind::kGlb;
-  ExportOptions options;
+  ExportOptions options;  // its bodyMaterials stay empty: see OptionsFor
+  // --material BODY=MATERIAL, the names as typed (as scene-inspect shows them).
+  std::vector<std::pair<std::string, std::string>> materials;
   int32_t width = 800;  // of a picture (kPng), from --size
   int32_t height = 600;
   std::string error;  // for kUsageError: what was wrong, one line without a line feed
@@ -31,6 +35,24 @@ struct ConvertCommandLine {
 // Reads argv[1..argc-1]: [OPTIONS] GROUP OUTPUT. A forward slash in GROUP becomes a
 // backslash, so dork/dork.grp and dork\dork.grp name the same scene.
 ConvertCommandLine ParseConvertCommandLine(int argc, const char* const* argv);
+
+// The options for the library: the typed names of `command.materials` become the name tokens
+// of `scene` they show as. `pairOf` gets, for each bodyMaterials entry, its --material option.
+ExportOptions OptionsFor(const ConvertCommandLine& command, const Scene& scene,
+                         std::vector<size_t>& pairOf);
+
+// A library message in the command line's words: option fields become their flags.
+std::string InFlags(const std::string& message, const ConvertCommandLine& command,
+                    const std::vector<size_t>& pairOf);
+
+// The options for the library: the typed names of `command.materials` become the name tokens
+// of `scene` they show as. `pairOf` gets, for each bodyMaterials entry, its --material option.
+ExportOptions OptionsFor(const ConvertCommandLine& command, const Scene& scene,
+                         std::vector<size_t>& pairOf);
+
+// A library message in the command line's words: option fields become their flags.
+std::string InFlags(const std::string& message, const ConvertCommandLine& command,
+                    const std::vector<size_t>& pairOf);
 
 // The --help text, ending in a line feed.
 std::string ConvertUsage();

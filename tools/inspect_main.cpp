@@ -3,9 +3,9 @@
 #include <string>
 #include <vector>
 
-#include "check.h"
 #include "inspect_options.h"
 #include "scene_summary.h"
+#include "sceneio/diagnostics.h"
 #include "sceneio/dump.h"
 #include "sceneio/scene.h"
 

@@ -24,4 +24,8 @@ struct Finding {
 // that order, each file's by position. The status is the load's, as LoadScene gives it.
 Status CheckLoad(Scene& scene, const char* groupPath, std::vector<Finding>& findings);
 
+// The findings in the convention editors and CI annotate: one "PATH:LINE:COLUMN: error|warning:
+// MESSAGE" line each, then "N errors, M warnings".
+std::string CheckReport(const std::vector<Finding>& findings);
+
 }  // namespace sceneio

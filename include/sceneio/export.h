@@ -20,6 +20,20 @@ namespace sceneio {
 // Which array of a body one of a face's three triples indexes.
 enum class TripleRole : uint8_t { kPosition, kNormal, kUv, kNone };
 
+// The word for a role: "position", "normal", "uv", "none"; and the role a word names (false for
+// a word that names none).
+std::string_view TripleRoleWord(TripleRole role);
+bool TripleRoleOf(std::string_view word, TripleRole& role);
+
+// The roles as words joined by commas: "position,normal,uv".
+std::string FaceRolesText(const std::array<TripleRole, 3>& faces);
+// Reads "position,normal,uv": three role words joined by commas. Empty when it reads and the
+// roles are usable, else what is wrong.
+std::string ParseFaceRoles(std::string_view text, std::array<TripleRole, 3>& faces);
+// What makes `faces` unusable: "position must appear exactly once" or "normal and uv may appear
+// at most once each"; empty when the roles are usable.
+std::string_view FaceRolesProblem(const std::array<TripleRole, 3>& faces);
+
 enum class UpAxis : uint8_t { kY, kZ };
 
 struct ExportOptions {
@@ -27,8 +41,8 @@ struct ExportOptions {
   // at most once each.
   std::array<TripleRole, 3> faces = {TripleRole::kPosition, TripleRole::kNormal, TripleRole::kUv};
   int32_t indexBase = 0;  // the index in the file of each array's first element: 0 or 1
-  // Body name -> material name, both as written without one pair of surrounding quotes and
-  // with bytes outside printable ASCII as \xNN (the way scene-inspect's summary shows names).
+  // Body name -> material name, each the name token exactly as the files hold it, quotes and
+  // all ("\"cube\"" names the body written `body "cube"`). A later entry for a body wins.
   std::vector<std::pair<std::string, std::string>> bodyMaterials;
   // Which axis of the scene is up. glTF's is +Y; with kZ the scene is turned a quarter round X
   // so that its +Z becomes +Y (positions, normals, light directions and the camera). Absent:

@@ -22,13 +22,14 @@
 namespace sceneio {
 namespace {
 
+// In the order of TripleRole's values.
 constexpr std::string_view kRoleWords[] = {"position", "normal", "uv", "none"};
 constexpr std::string_view kTripleWords[] = {"first", "second", "third"};
 using Triple = int32_t[3];
 constexpr Triple Face::*kTriples[3] = {&Face::triple1, &Face::triple2, &Face::triple3};
 
 std::string Quoted(std::string_view raw) {
-  return "\"" + ShownBytes(WithoutQuotes(raw)) + "\"";
+  return "\"" + ShownName(raw) + "\"";
 }
 
 // The shortest text that reads back as the same float.
@@ -124,33 +125,24 @@ std::array<float, 4> QuaternionOfBasis(const Vec3d& x, const Vec3d& y, const Vec
 }
 
 std::string FacesText(const ExportOptions& options) {
-  std::string text;
-  for (const TripleRole role : options.faces) {
-    if (!text.empty()) text.push_back(',');
-    text.append(kRoleWords[static_cast<int>(role)]);
-  }
-  return text;
+  return FaceRolesText(options.faces);
 }
 
 bool CheckOptions(const ExportOptions& options, Status& result) {
-  int counts[4] = {0, 0, 0, 0};
   for (const TripleRole role : options.faces) {
-    const auto at = static_cast<size_t>(role);
-    if (at >= 4) {
-      result.Fail(StatusCode::kBadOptions, "--faces holds an unknown role");
+    if (static_cast<size_t>(role) >= std::size(kRoleWords)) {
+      result.Fail(StatusCode::kBadOptions, "faces holds an unknown role");
       return false;
     }
-    ++counts[at];
   }
-  if (counts[0] != 1 || counts[1] > 1 || counts[2] > 1) {
+  if (const std::string_view problem = FaceRolesProblem(options.faces); !problem.empty()) {
     result.Fail(StatusCode::kBadOptions,
-                "--faces " + FacesText(options) +
-                    ": position must appear exactly once, normal and uv at most once");
+                "faces " + FacesText(options) + ": " + std::string(problem));
     return false;
   }
   if (options.indexBase != 0 && options.indexBase != 1) {
     result.Fail(StatusCode::kBadOptions,
-                "--index-base must be 0 or 1, not " + std::to_string(options.indexBase));
+                "indexBase must be 0 or 1, not " + std::to_string(options.indexBase));
     return false;
   }
   return true;
@@ -219,8 +211,8 @@ class MeshBuilder {
                 " index " + std::to_string(index) + " is outside the " +
                 std::to_string(array.count) + " " +
                 std::string(array.count == 1 ? array.one : array.many) + " (" +
-                std::string(kTripleWords[array.triple]) + " triple; --faces " +
-                FacesText(options_) + " --index-base " + std::to_string(options_.indexBase) + ")");
+                std::string(kTripleWords[array.triple]) + " triple; faces " + FacesText(options_) +
+                ", indexBase " + std::to_string(options_.indexBase) + ")");
   }
 
   // The 0-based index of corner `k` of `face` in `array`, or -1 when it lies outside.
@@ -564,28 +556,31 @@ void TurnBodies(ExportScene& out) {
   }
 }
 
-// Which material each triangle body gets: the only one there is, else what --material says.
+// Which material each triangle body gets: the only one there is, else what bodyMaterials says.
 bool AssignMaterials(const Scene& scene, const ExportOptions& options, ExportScene& out,
                      Status& result) {
-  const auto fail = [&](std::string message) {
-    result.Fail(StatusCode::kBadOptions, std::move(message));
-    return false;
-  };
   std::vector<int32_t> chosen(out.meshes.size(), -1);
-  for (const auto& [bodyName, materialName] : options.bodyMaterials) {
-    const std::string option = "--material " + bodyName + "=" + materialName;
+  for (size_t entry = 0; entry < options.bodyMaterials.size(); ++entry) {
+    const auto& [bodyName, materialName] = options.bodyMaterials[entry];
+    const std::string option = "bodyMaterials[" + std::to_string(entry) + "]: the scene has no ";
     int32_t material = -1;
     for (int32_t m = 0; m < scene.materials.count && material < 0; ++m) {
-      if (ShownBytes(WithoutQuotes(scene.materials.items[m].name)) == materialName) material = m;
+      if (scene.materials.items[m].name == materialName) material = m;
     }
-    if (material < 0) return fail(option + ": the scene has no material \"" + materialName + "\"");
+    if (material < 0) {
+      result.Fail(StatusCode::kBadOptions, option + "material " + ShownBytes(materialName));
+      return false;
+    }
     bool found = false;
     for (size_t b = 0; b < out.meshes.size(); ++b) {
-      if (ShownBytes(WithoutQuotes(out.meshes[b].body->name)) != bodyName) continue;
+      if (out.meshes[b].body->name != bodyName) continue;
       chosen[b] = material;
       found = true;
     }
-    if (!found) return fail(option + ": the scene has no body \"" + bodyName + "\"");
+    if (!found) {
+      result.Fail(StatusCode::kBadOptions, option + "body " + ShownBytes(bodyName));
+      return false;
+    }
   }
   const bool onlyOne = scene.materials.items != nullptr && scene.materials.count == 1;
   int32_t without = 0;
@@ -598,12 +593,62 @@ bool AssignMaterials(const Scene& scene, const ExportOptions& options, ExportSce
   if (without > 0 && scene.materials.count > 1) {
     result.notes.push_back(std::to_string(without) +
                            " bodies with faces have no material: with more than one material "
-                           "in the scene, --material BODY=MATERIAL chooses");
+                           "in the scene, bodyMaterials chooses");
   }
   return true;
 }
 
 }  // namespace
+
+std::string_view TripleRoleWord(TripleRole role) {
+  const auto at = static_cast<size_t>(role);
+  return at < std::size(kRoleWords) ? kRoleWords[at] : std::string_view("?");
+}
+
+bool TripleRoleOf(std::string_view word, TripleRole& role) {
+  for (size_t at = 0; at < std::size(kRoleWords); ++at) {
+    if (kRoleWords[at] != word) continue;
+    role = static_cast<TripleRole>(at);
+    return true;
+  }
+  return false;
+}
+
+std::string FaceRolesText(const std::array<TripleRole, 3>& faces) {
+  std::string text;
+  for (const TripleRole role : faces) {
+    if (!text.empty()) text.push_back(',');
+    text.append(TripleRoleWord(role));
+  }
+  return text;
+}
+
+std::string ParseFaceRoles(std::string_view text, std::array<TripleRole, 3>& faces) {
+  std::vector<std::string_view> words;
+  for (size_t start = 0;;) {
+    const size_t comma = text.find(',', start);
+    words.push_back(text.substr(start, comma - start));
+    if (comma == std::string_view::npos) break;
+    start = comma + 1;
+  }
+  if (words.size() != 3) return "three words are needed, one per triple";
+  for (size_t t = 0; t < 3; ++t) {
+    if (!TripleRoleOf(words[t], faces[t])) {
+      return "\"" + std::string(words[t]) + "\" is not one of position, normal, uv, none";
+    }
+  }
+  return std::string(FaceRolesProblem(faces));
+}
+
+std::string_view FaceRolesProblem(const std::array<TripleRole, 3>& faces) {
+  int counts[std::size(kRoleWords)] = {};
+  for (const TripleRole role : faces) {
+    if (static_cast<size_t>(role) < std::size(kRoleWords)) ++counts[static_cast<size_t>(role)];
+  }
+  if (counts[0] != 1) return "position must appear exactly once";
+  if (counts[1] > 1 || counts[2] > 1) return "normal and uv may appear at most once each";
+  return {};
+}
 
 std::string ExportName(std::string_view raw) {
   const std::string_view name = WithoutQuotes(raw);

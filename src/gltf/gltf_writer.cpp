@@ -18,7 +18,9 @@
 #include <string_view>
 #include <vector>
 
+#include "export/unit_vector.h"
 #include "gltf/json_text.h"
+#include "io/names.h"
 #include "io/output_files.h"
 #include "sceneio/gltf.h"
 
@@ -136,14 +138,13 @@ struct Image {
 
 // Percent-escapes every byte but the unreserved ones, so any file name is a relative URI.
 std::string UriOf(const std::string& name) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
   std::string uri;
   for (const char ch : name) {
     const auto byte = static_cast<unsigned char>(ch);
     if (std::isalnum(byte) || ch == '-' || ch == '.' || ch == '_' || ch == '~') {
       uri.push_back(ch);
     } else {
-      uri.append({'%', kHex[byte >> 4], kHex[byte & 0xF]});
+      uri.append({'%', kUpperHexDigits[byte >> 4], kUpperHexDigits[byte & 0xF]});
     }
   }
   return uri;
@@ -369,7 +370,7 @@ class Writer {
 
     JsonText doc;
     doc.Open('{').Key("asset").Open('{').Field("version", "2.0");
-    doc.Field("generator", "scene-convert " SCENEIO_VERSION).Close('}');
+    doc.Field("generator", "sceneio " SCENEIO_VERSION).Close('}');
     JsonList used;
     if (lights.count > 0) used.Add().Value("KHR_lights_punctual");
     if (usesSpecular_) used.Add().Value("KHR_materials_specular");
@@ -443,13 +444,9 @@ class Writer {
       case Piece::What::kNormals:
         Gather(sink, mesh.vertices.size(), 12, [&](size_t first, size_t n, char* out) {
           for (size_t i = 0; i < n; ++i, out += 12) {
-            const Vector3& v = body.normals.items[welded[first + i].normal];
-            // In double: a finite normal's squared length may overflow a float.
-            const double x = v.x, y = v.y, z = v.z;
-            const double length = std::sqrt(x * x + y * y + z * z);
-            const float unit[3] = {static_cast<float>(x / length), static_cast<float>(y / length),
-                                   static_cast<float>(z / length)};
-            std::memcpy(out, unit, 12);
+            // PrepareExport wrote normals only when every one used is finite and not zero.
+            const Vector3 unit = UnitVector(body.normals.items[welded[first + i].normal]);
+            std::memcpy(out, &unit, 12);
           }
         });
         break;

@@ -1,7 +1,10 @@
+// JSON text: numbers in their shortest form and strings escaped as JSON requires.
 #include "gltf/json_text.h"
 
 #include <charconv>
 #include <cmath>
+
+#include "io/names.h"
 
 namespace sceneio {
 namespace {
@@ -16,7 +19,6 @@ void AppendNumber(std::string& text, T number) {
 }  // namespace
 
 JsonText& JsonText::Value(std::string_view string) {
-  static constexpr char kHex[] = "0123456789abcdef";
   Separate();
   text_.push_back('"');
   for (const char ch : string) {
@@ -24,7 +26,7 @@ JsonText& JsonText::Value(std::string_view string) {
     if (ch == '"' || ch == '\\') {
       text_.append({'\\', ch});
     } else if (byte < 0x20) {
-      text_.append({'\\', 'u', '0', '0', kHex[byte >> 4], kHex[byte & 0xF]});
+      text_.append({'\\', 'u', '0', '0', kLowerHexDigits[byte >> 4], kLowerHexDigits[byte & 0xF]});
     } else {
       text_.push_back(ch);
     }

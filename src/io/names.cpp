@@ -27,6 +27,10 @@ std::string ShownBytes(std::string_view bytes) {
   return shown;
 }
 
+std::string ShownName(std::string_view token) {
+  return ShownBytes(WithoutQuotes(token));
+}
+
 size_t Utf8SequenceAt(std::string_view text, size_t at) {
   const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
   const unsigned char lead = byte(at);

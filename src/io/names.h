@@ -19,6 +19,10 @@ std::string_view WithoutQuotes(std::string_view name);
 void AppendShownBytes(std::string& out, std::string_view bytes);
 std::string ShownBytes(std::string_view bytes);
 
+// A name token as people see it: without its quotes, shown as above ("\"ball \xff\"" shows as
+// ball \xff). scene-inspect prints names so, and scene-convert's --material takes them so.
+std::string ShownName(std::string_view token);
+
 // Length of the well-formed UTF-8 sequence at `at`, or 0: no overlong forms, no surrogates,
 // nothing above U+10FFFF.
 size_t Utf8SequenceAt(std::string_view text, size_t at);

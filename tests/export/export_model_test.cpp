@@ -254,7 +254,7 @@ const RangeCase kRangeCases[] = {
      true,
      true,
      "dork\\dork.gof: body \"cube\", face 1: position index 4 is outside the 4 vertices "
-     "(first triple; --faces position,normal,uv --index-base 0)"},
+     "(first triple; faces position,normal,uv, indexBase 0)"},
     {"negative position",
      Tri({0, -1, 2}, {0, 0, 0}, {0, 1, 2}),
      {P, N, U},
@@ -262,7 +262,7 @@ const RangeCase kRangeCases[] = {
      true,
      true,
      "dork\\dork.gof: body \"cube\", face 1: position index -1 is outside the 4 vertices "
-     "(first triple; --faces position,normal,uv --index-base 0)"},
+     "(first triple; faces position,normal,uv, indexBase 0)"},
     {"normal past the end",
      Tri({0, 1, 2}, {0, 0, 2}, {0, 1, 2}),
      {P, N, U},
@@ -270,7 +270,7 @@ const RangeCase kRangeCases[] = {
      true,
      true,
      "dork\\dork.gof: body \"cube\", face 1: normal index 2 is outside the 2 normals "
-     "(second triple; --faces position,normal,uv --index-base 0)"},
+     "(second triple; faces position,normal,uv, indexBase 0)"},
     {"uv past the end",
      Tri({0, 1, 2}, {0, 0, 0}, {0, 9, 2}),
      {P, N, U},
@@ -278,7 +278,7 @@ const RangeCase kRangeCases[] = {
      true,
      true,
      "dork\\dork.gof: body \"cube\", face 1: uv index 9 is outside the 4 uvs "
-     "(third triple; --faces position,normal,uv --index-base 0)"},
+     "(third triple; faces position,normal,uv, indexBase 0)"},
     {"index base 1 with index 0",
      Tri({1, 2, 3}, {1, 1, 1}, {1, 0, 2}),
      {P, N, U},
@@ -286,7 +286,7 @@ const RangeCase kRangeCases[] = {
      true,
      true,
      "dork\\dork.gof: body \"cube\", face 1: uv index 0 is outside the 4 uvs "
-     "(third triple; --faces position,normal,uv --index-base 1)"},
+     "(third triple; faces position,normal,uv, indexBase 1)"},
     {"index base 1 reaches the count",
      Tri({1, 2, 4}, {1, 1, 1}, {1, 2, 4}),
      {P, N, U},
@@ -301,7 +301,7 @@ const RangeCase kRangeCases[] = {
      true,
      true,
      "dork\\dork.gof: body \"cube\", face 1: position index 5 is outside the 4 vertices "
-     "(first triple; --faces position,normal,uv --index-base 1)"},
+     "(first triple; faces position,normal,uv, indexBase 1)"},
     {"other order names the triple it read",
      Tri({0, 1, 7}, {0, 1, 2}, {0, 0, 0}),
      {U, P, N},
@@ -309,7 +309,7 @@ const RangeCase kRangeCases[] = {
      true,
      true,
      "dork\\dork.gof: body \"cube\", face 1: uv index 7 is outside the 4 uvs "
-     "(first triple; --faces uv,position,normal --index-base 0)"},
+     "(first triple; faces uv,position,normal, indexBase 0)"},
     {"lowest integer does not wrap with base 1",
      Tri({1, 2, 3}, {1, 1, 1}, {1, 2, -2147483647 - 1}),
      {P, N, U},
@@ -317,7 +317,7 @@ const RangeCase kRangeCases[] = {
      true,
      true,
      "dork\\dork.gof: body \"cube\", face 1: uv index -2147483648 is outside the 4 uvs "
-     "(third triple; --faces position,normal,uv --index-base 1)"},
+     "(third triple; faces position,normal,uv, indexBase 1)"},
     {"role none is not looked at",
      Tri({0, 1, 2}, {0, 0, 0}, {50, 60, 70}),
      {P, N, X},
@@ -653,22 +653,30 @@ struct AssignCase {
 
 const AssignCase kAssignCases[] = {
     {"one material: every triangle body", 1, {}, {0, 0, -1}, ""},
-    {"one material, option agrees", 1, {{"cube", "m0"}}, {0, 0, -1}, ""},
+    {"one material, option agrees", 1, {{"\"cube\"", "\"m0\""}}, {0, 0, -1}, ""},
     {"two materials, no option: none", 2, {}, {-1, -1, -1}, ""},
-    {"two materials, option per body", 2, {{"ball \\xff", "m1"}}, {-1, 1, -1}, ""},
-    {"later option for the same body wins", 2, {{"cube", "m1"}, {"cube", "m0"}}, {0, -1, -1}, ""},
-    {"points never get one", 2, {{"cloud", "m1"}}, {-1, -1, -1}, ""},
-    {"unknown body", 2, {{"cub", "m1"}}, {}, "--material cub=m1: the scene has no body \"cub\""},
+    {"two materials, option per body", 2, {{"\"ball \xff\"", "\"m1\""}}, {-1, 1, -1}, ""},
+    {"later option for the same body wins",
+     2,
+     {{"\"cube\"", "\"m1\""}, {"\"cube\"", "\"m0\""}},
+     {0, -1, -1},
+     ""},
+    {"points never get one", 2, {{"cloud", "\"m1\""}}, {-1, -1, -1}, ""},
+    {"unknown body",
+     2,
+     {{"\"cub\"", "\"m1\""}},
+     {},
+     "bodyMaterials[0]: the scene has no body \"cub\""},
     {"unknown material",
      2,
-     {{"cube", "m2"}},
+     {{"\"cube\"", "\"m2\""}},
      {},
-     "--material cube=m2: the scene has no material \"m2\""},
-    {"names are matched without quotes",
+     "bodyMaterials[0]: the scene has no material \"m2\""},
+    {"names are matched as tokens, quotes and all",
      2,
-     {{"\"cube\"", "m1"}},
+     {{"cube", "\"m1\""}},
      {},
-     "--material \"cube\"=m1: the scene has no body \"\"cube\"\""},
+     "bodyMaterials[0]: the scene has no body cube"},
 };
 
 TEST(ExportMaterials, AssignmentMatchesTable) {
@@ -706,25 +714,13 @@ TEST(ExportOptionsCheck, ContradictionsAreRefused) {
     int32_t base;
     const char* error;
   } cases[] = {
-      {{N, N, U},
-       0,
-       "--faces normal,normal,uv: position must appear exactly once, normal and uv "
-       "at most once"},
-      {{P, P, U},
-       0,
-       "--faces position,position,uv: position must appear exactly once, normal "
-       "and uv at most once"},
-      {{P, U, U},
-       0,
-       "--faces position,uv,uv: position must appear exactly once, normal and uv "
-       "at most once"},
-      {{P, N, N},
-       0,
-       "--faces position,normal,normal: position must appear exactly once, normal "
-       "and uv at most once"},
-      {{P, static_cast<TripleRole>(4), X}, 0, "--faces holds an unknown role"},
+      {{N, N, U}, 0, "faces normal,normal,uv: position must appear exactly once"},
+      {{P, P, U}, 0, "faces position,position,uv: position must appear exactly once"},
+      {{P, U, U}, 0, "faces position,uv,uv: normal and uv may appear at most once each"},
+      {{P, N, N}, 0, "faces position,normal,normal: normal and uv may appear at most once each"},
+      {{P, static_cast<TripleRole>(4), X}, 0, "faces holds an unknown role"},
       {{P, X, X}, 0, ""},
-      {{P, N, U}, 2, "--index-base must be 0 or 1, not 2"},
+      {{P, N, U}, 2, "indexBase must be 0 or 1, not 2"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.error);

@@ -131,7 +131,7 @@ TEST(GltfWriter, SampleInBothContainers) {
     CheckStructure(file);
     const json& doc = file.json;
     EXPECT_EQ(doc["asset"]["version"], "2.0");
-    EXPECT_EQ(doc["asset"]["generator"], "scene-convert " SCENEIO_VERSION);
+    EXPECT_EQ(doc["asset"]["generator"], "sceneio " SCENEIO_VERSION);
     EXPECT_EQ(doc["meshes"].size(), 2u);
     EXPECT_EQ(doc["materials"].size(), 2u);
     EXPECT_EQ(doc["extensions"]["KHR_lights_punctual"]["lights"].size(), 2u);

@@ -31,6 +31,12 @@ void WriteScene(const TempDir& dir, const std::string& skip) {
   }
 }
 
+// The same scene with `missing` removed ("dork.grp" for the group file itself).
+void WriteSceneWithout(const TempDir& dir, const std::string& missing) {
+  WriteScene(dir, missing);
+  if (missing == "dork.grp") std::filesystem::remove(dir.root() / "dork/dork.grp");
+}
+
 struct Outcome {
   const char* missing;  // the file left out, "dork.grp" for the group file itself
   int32_t result;
@@ -52,8 +58,7 @@ TEST(LoadTest, StopsAtTheFirstFileNotRead) {
   for (const Outcome& c : kOutcomes) {
     SCOPED_TRACE(c.missing);
     TempDir dir;
-    WriteScene(dir, c.missing);
-    if (std::string(c.missing) == "dork.grp") std::filesystem::remove(dir.root() / "dork/dork.grp");
+    WriteSceneWithout(dir, c.missing);
     Scene scene;
     EXPECT_EQ(scene.Load(dir.GroupPath().c_str()), c.result);
     const FileBuffer* buffers[] = {scene.groupFile.get(), scene.lightFile.get(),
@@ -86,8 +91,7 @@ TEST(LoadScene, SaysWhichFileStoppedTheLoadAndWhy) {
   for (const Outcome& c : kOutcomes) {
     SCOPED_TRACE(c.missing);
     TempDir dir;
-    WriteScene(dir, c.missing);
-    if (std::string(c.missing) == "dork.grp") std::filesystem::remove(dir.root() / "dork/dork.grp");
+    WriteSceneWithout(dir, c.missing);
     Scene scene;
     const Status status = LoadScene(scene, dir.GroupPath().c_str());
     Scene plain;

@@ -1,7 +1,5 @@
 // scene-inspect --check: one small broken scene per finding with the exact report it must give,
 // the same loaded values with and without checking, and the program's exit status.
-#include "check.h"
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -9,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "sceneio/diagnostics.h"
 #include "sceneio/dump.h"
 #include "sceneio/scene.h"
 #include "support/buffer_of.h"
