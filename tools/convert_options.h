@@ -45,15 +45,6 @@ ExportOptions OptionsFor(const ConvertCommandLine& command, const Scene& scene,
 std::string InFlags(const std::string& message, const ConvertCommandLine& command,
                     const std::vector<size_t>& pairOf);
 
-// The options for the library: the typed names of `command.materials` become the name tokens
-// of `scene` they show as. `pairOf` gets, for each bodyMaterials entry, its --material option.
-ExportOptions OptionsFor(const ConvertCommandLine& command, const Scene& scene,
-                         std::vector<size_t>& pairOf);
-
-// A library message in the command line's words: option fields become their flags.
-std::string InFlags(const std::string& message, const ConvertCommandLine& command,
-                    const std::vector<size_t>& pairOf);
-
 // The --help text, ending in a line feed.
 std::string ConvertUsage();
 
