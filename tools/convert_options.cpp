@@ -185,6 +185,9 @@ std::string InFlags(const std::string& message, const ConvertCommandLine& comman
     return message.substr(0, message.size() - fields.size()) + "--faces " + faces +
            " --index-base " + base + ")";
   }
+  if (const size_t at = message.find(": up z turns"); at != std::string::npos) {
+    return message.substr(0, at) + ": --up z" + message.substr(at + 6);
+  }
   const std::string chooses = "bodyMaterials chooses";
   if (message.ends_with(chooses)) {
     return message.substr(0, message.size() - chooses.size()) + "--material BODY=MATERIAL chooses";

@@ -526,7 +526,7 @@ void MapCamera(const Scene& scene, const ExportOptions& options, ExportScene& ou
   const Vector3& lookup = camera.lookupVector;
   if (!options.up && std::abs(lookup.z) > std::abs(lookup.y)) {
     result.notes.push_back("the camera's lookup-vector " + VectorText(lookup) +
-                           " is nearer +Z than +Y: --up z turns the scene so that it stands "
+                           " is nearer +Z than +Y: up z turns the scene so that it stands "
                            "upright in glTF viewers, whose up is +Y");
   }
 }

@@ -960,7 +960,7 @@ TEST(ExportUp, ZUpSceneTurnedOntoY) {
     ExpectNear(Rotate(p.out.camera->placement.rotation, {0, 1, 0}), c.cameraUp);
     EXPECT_EQ(p.result.notes.size(), c.note ? 1u : 0u);
     if (c.note) {
-      EXPECT_NE(p.result.notes[0].find("--up z"), std::string::npos);
+      EXPECT_NE(p.result.notes[0].find(": up z turns"), std::string::npos);
     }
   }
   // The loaded scene itself is never turned.
