@@ -1,0 +1,270 @@
+// What the writer refuses (and that it then writes nothing), what it writes for the borderline
+// scenes it accepts, the float text the reader must take back bit for bit, and the group file.
+#include "sceneio/writer.h"
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cfloat>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <functional>
+#include <limits>
+#include <string>
+#include <string_view>
+
+#include "io/token_reader.h"
+#include "sceneio/scene.h"
+#include "support/buffer_of.h"
+#include "writers/text_out.h"
+#include "writers/writers.h"
+
+namespace sceneio {
+namespace {
+
+using testing::TempDir;
+
+// ---- Floats ----
+
+constexpr float FromBits(uint32_t bits) {
+  return std::bit_cast<float>(bits);
+}
+
+std::string Text(float value) {
+  char out[kFloatTextMax];
+  return {out, FloatText(value, out)};
+}
+
+constexpr struct {
+  const char* name;
+  float value;
+  std::string_view text;  // what a person expects to read in the file
+} kFloatRows[] = {
+    {"zero", 0.0f, "0"},
+    {"negative zero keeps its sign", -0.0f, "-0"},
+    {"a short fraction", 0.1f, "0.1"},
+    {"an integer", 1000.0f, "1000"},
+    {"the smallest subnormal", FromBits(1), "1e-45"},
+    {"the largest subnormal", FromBits(0x007FFFFF), "1.1754942e-38"},
+    {"the largest float", FLT_MAX, "3.4028235e+38"},
+    {"infinity overflows from a decimal", std::numeric_limits<float>::infinity(), "1e39"},
+    {"negative infinity", -std::numeric_limits<float>::infinity(), "-1e39"},
+    {"above 2^24 where floats are even integers", 16777218.0f, "16777218"},
+};
+
+TEST(FloatText, ReadsBackAsTheSameBitsInItsShortestForm) {
+  for (const auto& row : kFloatRows) {
+    SCOPED_TRACE(row.name);
+    EXPECT_EQ(Text(row.value), row.text);
+    EXPECT_TRUE(ReadsBackAs(Text(row.value), row.value));
+  }
+}
+
+// The reader rounds to double, then to float. Every float is tried at a stride that visits all
+// exponents and many mantissas of each, both signs; each must come back bit for bit, and never
+// in a form longer than the shortest decimal that a correctly rounding reader would need, unless
+// that form does not come back through this reader.
+TEST(FloatText, EveryFloatOfAWideSampleComesBackThroughTheReader) {
+  int longer = 0;
+  for (uint64_t bits = 0; bits < (uint64_t{1} << 32); bits += 65521) {
+    const float value = FromBits(static_cast<uint32_t>(bits));
+    if (std::isnan(value)) continue;
+    const std::string text = Text(value);
+    ASSERT_TRUE(ReadsBackAs(text, value)) << std::hex << bits << " as " << text;
+    char shortest[kFloatTextMax];
+    const auto length = static_cast<size_t>(
+        std::to_chars(shortest, shortest + sizeof shortest, value).ptr - shortest);
+    if (std::isinf(value)) continue;
+    if (text.size() != length) {
+      ++longer;
+      EXPECT_FALSE(ReadsBackAs(std::string_view(shortest, length), value)) << std::hex << bits;
+    }
+  }
+  EXPECT_LT(longer, 10);
+}
+
+// A decimal the reader does not take whole is no float text: these would read as another value.
+TEST(FloatText, ReadsBackAsRequiresTheWholeText) {
+  EXPECT_FALSE(ReadsBackAs("1.5x", 1.5f));
+  EXPECT_FALSE(ReadsBackAs("1e", 1.0f));
+  EXPECT_FALSE(ReadsBackAs("0", -0.0f));
+  EXPECT_TRUE(ReadsBackAs("-0", -0.0f));
+}
+
+// ---- Refusals ----
+
+void MakeEmpty(Scene& scene) {
+  EXPECT_TRUE(scene.materials.Allocate(0));
+  EXPECT_TRUE(scene.objects.Allocate(0));
+}
+
+// One file's text placed beside empty files of the other kinds and loaded.
+void LoadWith(const TempDir& dir, const char* extension, std::string_view text, Scene& scene) {
+  dir.Write("dork/dork.grp",
+            "include \"s.lgt\" include \"s.cam\" include \"s.gmf\" "
+            "include \"s.gof\"\n");
+  for (const char* kind : {".lgt", ".cam", ".gmf", ".gof"}) {
+    dir.Write(std::string("dork/s") + kind, std::string_view(kind) == extension ? text : "");
+  }
+  ASSERT_EQ(scene.Load(dir.GroupPath().c_str()), 0);
+}
+
+struct RefusalRow {
+  const char* name;
+  const char* extension;  // a file to load, or null for a scene built by `build`
+  std::string_view text;
+  void (*build)(Scene& scene);
+  std::string_view klass;  // empty: written, and loads back the same
+  std::string_view where;  // in the message: the record and field it names
+};
+
+void WithLight(Scene& scene, void (*edit)(Light&)) {
+  ASSERT_TRUE(scene.lights.Allocate(1));
+  scene.lights.items[0].name = "key";
+  edit(scene.lights.items[0]);
+}
+
+void WithBody(Scene& scene, void (*edit)(Body&)) {
+  ASSERT_TRUE(scene.objects.Allocate(1));
+  scene.objects.items[0].name = "\"b\"";
+  edit(scene.objects.items[0]);
+}
+
+const RefusalRow kRefusalRows[] = {
+    // Loaded scenes.
+    {"a material counted but never filled", ".gmf", "GL_Shade\n", nullptr, refusal::kUnreached,
+     "material 0, field name"},
+    {"a body out of two that the file ended before filling", ".gof",
+     "body \"a\" ( vertices[] < v x 1 1, 0 0 1 > )\nbody \"b\" ( )\nbody \"c\" ( )\n", nullptr,
+     refusal::kUnreached, "body 1, field name"},
+    {"one last body cut short after \"body\" is written so",
+     ".gof",
+     "body \"a\" ( )\nbody\n",
+     nullptr,
+     {},
+     {}},
+    {"a face-part header cut short", ".gof", "body \"a\" ( face-parts[] < 2 \"x\"", nullptr,
+     refusal::kFacePartsCutShort, "body 0 \"a\", field faceParts.secondName"},
+    {"a material named GL_Shade", ".gmf", "material GL_Shade GL_Shade DIFFUSE-COLOR 1 1 1 )\n",
+     nullptr, refusal::kCountedName, "material 0 GL_Shade, field name"},
+    {"a texture named GL_Shade", ".gmf", "material m GL_Shade TEXTURE-MAP ( name GL_Shade ) )\n",
+     nullptr, refusal::kCountedName, "material 0 m, field textureName"},
+    {"no light list and no camera are written as none", ".lgt", "lights 0\n", nullptr, {}, {}},
+    {"values read out of step are written as read",
+     ".gof",
+     "body \"a\" ( vertices[] < v 1 2 3 4, 0 0 1 > faces[] < tri ( 1 2 3 ) > )\n",
+     nullptr,
+     {},
+     {}},
+    // Scenes built in memory.
+    {"an empty body name with arrays",
+     nullptr,
+     {},
+     [](Scene& s) {
+       WithBody(s, [](Body& b) {
+         b.name.clear();
+         EXPECT_TRUE(b.vertices.Allocate(1));
+       });
+     },
+     refusal::kEmptyBodyName,
+     "body 0, field name"},
+    {"a light field no keyword fills",
+     nullptr,
+     {},
+     [](Scene& s) { WithLight(s, [](Light& l) { l.extraInt = 5; }); },
+     refusal::kNoKeyword,
+     "light 0 key, field extraInt"},
+    {"a camera name",
+     nullptr,
+     {},
+     [](Scene& s) {
+       ASSERT_TRUE(s.camera.Allocate(1));
+       s.camera.items[0].name = "main";
+     },
+     refusal::kNoKeyword,
+     "camera 0 main, field name"},
+    {"the reserved member of a face-part set",
+     nullptr,
+     {},
+     [](Scene& s) { WithBody(s, [](Body& b) { b.faceParts.reserved = 1; }); },
+     refusal::kNoKeyword,
+     "field faceParts.reserved"},
+    {"a NaN in a light's colour",
+     nullptr,
+     {},
+     [](Scene& s) { WithLight(s, [](Light& l) { l.rgb.g = std::nanf(""); }); },
+     refusal::kNotANumber,
+     "light 0 key, field rgb"},
+    {"a NaN vertex",
+     nullptr,
+     {},
+     [](Scene& s) {
+       WithBody(s, [](Body& b) {
+         EXPECT_TRUE(b.vertices.Allocate(2));
+         b.vertices.items[1].z = std::nanf("");
+       });
+     },
+     refusal::kNotANumber,
+     "field vertices: not a number: element 1, component 2"},
+    {"a body name with a space",
+     nullptr,
+     {},
+     [](Scene& s) { WithBody(s, [](Body& b) { b.name = "a b"; }); },
+     refusal::kNotOneToken,
+     "body 0 a b, field name"},
+    {"a light name with a quote",
+     nullptr,
+     {},
+     [](Scene& s) { WithLight(s, [](Light& l) { l.name = "a\"b"; }); },
+     refusal::kNotOneToken,
+     "field name"},
+    {"a count without items",
+     nullptr,
+     {},
+     [](Scene& s) { WithBody(s, [](Body& b) { b.normals.count = 3; }); },
+     refusal::kBrokenArray,
+     "body 0 \"b\", field normals"},
+};
+
+TEST(WriteScene, RefusesEachClassNamingRecordAndFieldAndWritesNothing) {
+  for (const RefusalRow& row : kRefusalRows) {
+    SCOPED_TRACE(row.name);
+    TempDir dir;
+    Scene scene;
+    if (row.extension != nullptr) {
+      LoadWith(dir, row.extension, row.text, scene);
+    } else {
+      MakeEmpty(scene);
+      row.build(scene);
+    }
+    SceneText text;
+    const Status status = WriteSceneText(scene, "s", {}, text);
+    if (!row.klass.empty()) {
+      EXPECT_EQ(status.code, StatusCode::kInvalidScene);
+      EXPECT_NE(status.message.find(": " + std::string(row.klass) + ": "), std::string::npos)
+          << status.message;
+      EXPECT_NE(status.message.find(row.where), std::string::npos) << status.message;
+      EXPECT_TRUE(text.group.empty() && text.objects.empty());
+      continue;
+    }
+    ASSERT_TRUE(status.ok()) << status.message;
+    dir.Write("w/s.grp", text.group);
+    dir.Write("w/s.lgt", text.lights);
+    dir.Write("w/s.cam", text.camera);
+    dir.Write("w/s.gmf", text.materials);
+    dir.Write("w/s.gof", text.objects);
+    Scene again;
+    ASSERT_EQ(again.Load((dir.root().string() + "/w\\s.grp").c_str()), 0);
+    SceneText second;
+    ASSERT_TRUE(WriteSceneText(again, "s", {}, second).ok());
+    EXPECT_EQ(second.objects, text.objects);
+    EXPECT_EQ(second.lights, text.lights);
+    EXPECT_EQ(again.lights.items == nullptr, scene.lights.items == nullptr);
+    EXPECT_EQ(again.camera.count, scene.camera.count);
+    EXPECT_EQ(again.objects.count, scene.objects.count);
+  }
+}
+
+}  // namespace
+}  // namespace sceneio
