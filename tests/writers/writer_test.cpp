@@ -266,5 +266,86 @@ TEST(WriteScene, RefusesEachClassNamingRecordAndFieldAndWritesNothing) {
   }
 }
 
+// ---- The group file's body-material entries ----
+
+constexpr struct {
+  const char* name;
+  std::string_view group;
+  std::string_view entries;  // body=material per entry, "!" after one cut short, "@offset"
+} kBodyMaterialRows[] = {
+    {"after the include entries", "include \"s.lgt\"\nbody-material \"cube\" \"brick\"\n",
+     "\"cube\"=\"brick\"@16"},
+    {"names are tokens as they stand, quotes or none", "body-material cube brick.x",
+     "cube=brick.x@0"},
+    {"two entries in file order, one body twice",
+     "body-material a m body-material b n body-material a n", "a=m@0 b=n@18 a=n@36"},
+    {"an entry cut short by the end of the file", "body-material \"cube\"", "\"cube\"=!@0"},
+    {"the keyword alone", "x body-material", "=!@2"},
+    {"an include entry's name is never a keyword", "include body-material a b", ""},
+    {"the keyword glued to a name is no entry", "body-material\"a\" b c", ""},
+};
+
+TEST(ReadBodyMaterials, FindsEveryEntryCompleteOrCutShort) {
+  for (const auto& row : kBodyMaterialRows) {
+    SCOPED_TRACE(row.name);
+    std::vector<BodyMaterialEntry> entries;
+    ASSERT_TRUE(ReadBodyMaterials(row.group, entries).ok());
+    std::string seen;
+    for (const BodyMaterialEntry& entry : entries) {
+      if (!seen.empty()) seen += ' ';
+      seen += entry.names.body + "=" + entry.names.material + (entry.complete ? "" : "!") + "@" +
+              std::to_string(entry.offset);
+    }
+    EXPECT_EQ(seen, row.entries);
+  }
+}
+
+// What the writer puts in the group file comes back from it, and the include entries serve
+// exactly their own kinds, whatever the base name.
+TEST(WriteGroup, IncludesFirstThenTheEntriesAsGiven) {
+  Scene scene;
+  MakeEmpty(scene);
+  WriteOptions options;
+  options.bodyMaterials = {{"\"cube\"", "\"brick\""}, {"include", "body-material"}};
+  SceneText text;
+  ASSERT_TRUE(WriteSceneText(scene, "my-scene", options, text).ok());
+  EXPECT_EQ(text.group,
+            "include \"my-scene.lgt\"\ninclude \"my-scene.cam\"\ninclude \"my-scene.gmf\"\n"
+            "include \"my-scene.gof\"\nbody-material \"cube\" \"brick\"\n"
+            "body-material include body-material\n");
+  std::vector<BodyMaterialEntry> entries;
+  ASSERT_TRUE(ReadBodyMaterials(text.group, entries).ok());
+  ASSERT_EQ(entries.size(), 2u);
+  EXPECT_EQ(entries[1].names.body, "include");
+  EXPECT_EQ(entries[1].names.material, "body-material");
+}
+
+constexpr struct {
+  const char* base;
+  const char* why;
+} kBadBaseNames[] = {
+    {"", "empty"},
+    {"a b", "whitespace"},
+    {"a\"b", "a double quote would end the name"},
+    {"a\\b", "a backslash separates folders"},
+    {"x.cam", "the light entry would serve the camera"},
+    {"a.gof.b", "an extension anywhere in the name counts"},
+};
+
+TEST(WriteGroup, RefusesABaseNameTheIncludeEntriesCannotCarry) {
+  Scene scene;
+  MakeEmpty(scene);
+  for (const auto& row : kBadBaseNames) {
+    SCOPED_TRACE(row.why);
+    SceneText text;
+    EXPECT_EQ(WriteSceneText(scene, row.base, {}, text).code, StatusCode::kBadOptions);
+    EXPECT_TRUE(text.group.empty());
+  }
+  WriteOptions options;
+  options.bodyMaterials = {{"a b", "m"}};
+  SceneText text;
+  EXPECT_EQ(WriteSceneText(scene, "s", options, text).code, StatusCode::kBadOptions);
+}
+
 }  // namespace
 }  // namespace sceneio
