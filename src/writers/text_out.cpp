@@ -11,15 +11,24 @@ namespace sceneio {
 
 bool ReadsBackAs(std::string_view text, float value) {
   // Read as the text will stand in a file, followed by whitespace and with room for the reader
-  // to take its fast path, which a number at the very end of the bytes never reaches.
-  char padded[kFloatTextMax + 64];
+  // to take its fast path, which a number at the very end of the bytes never reaches. The
+  // buffer stays all spaces between calls, so each call writes and clears only its own bytes.
+  constexpr size_t kPadded = kFloatTextMax + 64;
+  thread_local char padded[kPadded] = {};
+  thread_local bool blank = false;
+  if (!blank) {
+    std::memset(padded, ' ', kPadded);
+    blank = true;
+  }
   if (text.size() > kFloatTextMax) return false;
   std::memcpy(padded, text.data(), text.size());
-  std::memset(padded + text.size(), ' ', sizeof padded - text.size());
-  TokenReader reader(padded, static_cast<int32_t>(sizeof padded));
+  TokenReader reader(padded, static_cast<int32_t>(kPadded));
   float read = 0;
+  const bool stored = reader.Float(read);
+  const int32_t end = reader.Position();
+  std::memset(padded, ' ', text.size());
   // The whole text must be the number, up to the whitespace after it.
-  if (!reader.Float(read) || reader.Position() != static_cast<int32_t>(text.size())) return false;
+  if (!stored || end != static_cast<int32_t>(text.size())) return false;
   uint32_t want = 0;
   uint32_t got = 0;
   std::memcpy(&want, &value, sizeof want);
