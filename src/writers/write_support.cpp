@@ -1,8 +1,8 @@
 // What every file kind's writer shares: refusals, and values as text.
-#include <cstdio>
 #include <cstring>
 #include <string>
 
+#include "io/names.h"
 #include "writers/writers.h"
 
 namespace sceneio {
@@ -13,16 +13,7 @@ Status Refuse(std::string_view kind, int64_t index, std::string_view name, std::
   message.append(kind).append(" ").append(std::to_string(index));
   if (!name.empty()) {
     message += " ";
-    for (const char c : name) {
-      const auto byte = static_cast<unsigned char>(c);
-      if (byte >= 0x20 && byte < 0x7F && byte != '\\') {
-        message += c;
-      } else {
-        char escaped[8];
-        std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
-        message += escaped;
-      }
-    }
+    AppendShownBytes(message, name);
   }
   message.append(", field ").append(field).append(": ").append(klass).append(": ");
   message.append(detail).append("; nothing written");

@@ -9,8 +9,12 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <limits>
+#include <map>
+#include <sstream>
 #include <string>
 #include <string_view>
 
@@ -23,6 +27,7 @@
 namespace sceneio {
 namespace {
 
+namespace fs = std::filesystem;
 using testing::TempDir;
 
 // ---- Floats ----
@@ -246,6 +251,10 @@ TEST(WriteScene, RefusesEachClassNamingRecordAndFieldAndWritesNothing) {
           << status.message;
       EXPECT_NE(status.message.find(row.where), std::string::npos) << status.message;
       EXPECT_TRUE(text.group.empty() && text.objects.empty());
+      const fs::path out = dir.root() / "out";
+      fs::create_directories(out);
+      EXPECT_EQ(WriteScene(scene, (out / "s.grp").string(), {}).code, StatusCode::kInvalidScene);
+      EXPECT_TRUE(fs::is_empty(out));
       continue;
     }
     ASSERT_TRUE(status.ok()) << status.message;
@@ -345,6 +354,126 @@ TEST(WriteGroup, RefusesABaseNameTheIncludeEntriesCannotCarry) {
   options.bodyMaterials = {{"a b", "m"}};
   SceneText text;
   EXPECT_EQ(WriteSceneText(scene, "s", options, text).code, StatusCode::kBadOptions);
+}
+
+// ---- Files ----
+
+std::map<std::string, std::string> FilesIn(const fs::path& dir) {
+  std::map<std::string, std::string> files;
+  for (const auto& entry : fs::recursive_directory_iterator(dir)) {
+    if (!entry.is_regular_file()) continue;
+    std::ifstream in(entry.path(), std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    files[fs::relative(entry.path(), dir).string()] = bytes.str();
+  }
+  return files;
+}
+
+// The sample with its texture, written to another folder: the five files, named after the group
+// file, and the texture under the name the material file holds; loading them gives the scene.
+TEST(WriteScene, WritesFiveFilesAndCopiesTheTextureToAnotherFolder) {
+  TempDir dir;
+  Scene sample;
+  ASSERT_EQ(sample.Load(testing::SampleGroupPath().c_str()), 0);
+  const fs::path out = dir.root() / "out";
+  fs::create_directories(out);
+  const Status status = WriteScene(sample, (out / "copy.grp").string(), {});
+  ASSERT_TRUE(status.ok()) << status.message;
+  EXPECT_TRUE(status.warnings.empty());
+  const auto files = FilesIn(out);
+  std::string names;
+  for (const auto& [name, bytes] : files) names += name + " ";
+  EXPECT_EQ(names, "brick.png copy.cam copy.gmf copy.gof copy.grp copy.lgt ");
+  std::ifstream png(fs::path(SCENEIO_SOURCE_DIR) / "examples/dork/brick.png", std::ios::binary);
+  std::ostringstream brick;
+  brick << png.rdbuf();
+  EXPECT_EQ(files.at("brick.png"), brick.str());
+  Scene again;
+  EXPECT_EQ(again.Load((out.string() + "\\copy.grp").c_str()), 0);
+  EXPECT_EQ(again.materials.count, 2);
+}
+
+// Beside the material file the texture is where it was: nothing is copied. A texture that the
+// export would not take is not copied either, with a warning, and the scene is written anyway.
+TEST(WriteScene, CopiesOnlyTexturesTheExportWouldTake) {
+  TempDir dir;
+  const struct {
+    const char* name;
+    const char* texture;
+    const char* warning;  // empty: copied
+  } kRows[] = {
+      {"a texture beside the material file", "\"t.png\"", ""},
+      {"no such file", "\"missing.png\"", "not copied: no such file beside the material file"},
+      {"a name leading out of the folder", "\"../t.png\"", "not copied: a \"..\" component"},
+      {"not an image", "\"t.txt\"", "not copied: neither a PNG nor a JPEG"},
+      {"in a folder the output lacks", "\"sub/t.png\"",
+       "not copied: its folder does not exist beside the output"},
+  };
+  const std::string png = "\x89PNG\r\n\x1a\n....";
+  dir.Write("in/t.png", png);
+  dir.Write("t.png", png);
+  dir.Write("in/t.txt", "text");
+  dir.Write("in/sub/t.png", png);
+  for (const auto& row : kRows) {
+    SCOPED_TRACE(row.name);
+    dir.Write("in/s.gmf",
+              std::string("material m GL_Shade TEXTURE-MAP ( name ") + row.texture + " ) )\n");
+    dir.Write("in/s.grp",
+              "include \"s.lgt\" include \"s.cam\" include \"s.gmf\" "
+              "include \"s.gof\"\n");
+    for (const char* kind : {"in/s.lgt", "in/s.cam", "in/s.gof"}) dir.Write(kind, "");
+    Scene scene;
+    ASSERT_EQ(scene.Load((dir.root().string() + "/in\\s.grp").c_str()), 0);
+    const fs::path out = dir.root() / "out";
+    fs::remove_all(out);
+    fs::create_directories(out);
+    const Status status = WriteScene(scene, (out / "w.grp").string(), {});
+    ASSERT_TRUE(status.ok()) << status.message;
+    if (*row.warning == '\0') {
+      EXPECT_TRUE(status.warnings.empty());
+      EXPECT_EQ(FilesIn(out).count("t.png"), 1u);
+      continue;
+    }
+    ASSERT_EQ(status.warnings.size(), 1u);
+    EXPECT_NE(status.warnings[0].find(row.warning), std::string::npos) << status.warnings[0];
+    EXPECT_EQ(FilesIn(out).size(), 5u);
+  }
+  // Into the material file's own folder: the texture stays where it is, uncopied and untold.
+  Scene scene;
+  dir.Write("in/s.gmf", "material m GL_Shade TEXTURE-MAP ( name \"t.png\" ) )\n");
+  ASSERT_EQ(scene.Load((dir.root().string() + "/in\\s.grp").c_str()), 0);
+  const Status status = WriteScene(scene, (dir.root() / "in/again.grp").string(), {});
+  ASSERT_TRUE(status.ok()) << status.message;
+  EXPECT_TRUE(status.warnings.empty());
+}
+
+// Writing over an earlier scene replaces its five files whole; a refused or failed write leaves
+// them as they were.
+TEST(WriteScene, ReplacesEarlierFilesOnlyWhenWhole) {
+  TempDir dir;
+  Scene sample;
+  ASSERT_EQ(sample.Load(testing::SampleGroupPath().c_str()), 0);
+  for (const char* name : {"s.grp", "s.lgt", "s.cam", "s.gmf", "s.gof", "brick.png"}) {
+    dir.Write(name, "earlier");
+  }
+  const auto before = FilesIn(dir.root());
+  Scene refused;
+  MakeEmpty(refused);
+  ASSERT_TRUE(refused.lights.Allocate(1));
+  refused.lights.items[0].extraFlag = 1;
+  EXPECT_EQ(WriteScene(refused, (dir.root() / "s.grp").string(), {}).code,
+            StatusCode::kInvalidScene);
+  EXPECT_EQ(FilesIn(dir.root()), before);
+  EXPECT_EQ(WriteScene(sample, (dir.root() / "missing/s.grp").string(), {}).code,
+            StatusCode::kWriteFailed);
+  EXPECT_EQ(WriteScene(sample, (dir.root() / "s.glb").string(), {}).code, StatusCode::kBadOptions);
+  EXPECT_EQ(FilesIn(dir.root()), before);
+
+  ASSERT_TRUE(WriteScene(sample, (dir.root() / "s.grp").string(), {}).ok());
+  const auto after = FilesIn(dir.root());
+  for (const auto& [name, bytes] : after) EXPECT_NE(bytes, "earlier") << name;
+  EXPECT_EQ(after.size(), before.size());
 }
 
 }  // namespace
