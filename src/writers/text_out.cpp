@@ -47,9 +47,10 @@ size_t FloatText(float value, char* out) {
   auto length = static_cast<size_t>(end - out);
   if (ReadsBackAs({out, length}, value)) return length;
   // The reader rounds the decimal to double and then to float; a decimal that lies within a
-  // double's rounding of the midpoint between two floats can go the other way. More digits
-  // come closer to the value; at 17 the double is the float's own value, so the loop ends there.
-  for (int digits = static_cast<int>(length); digits <= 17; ++digits) {
+  // double's rounding of the midpoint between two floats can go the other way (of all floats
+  // only 7.038531e-26 and its negative do). The shortest decimal that does come back is sought
+  // digit by digit; at 17 the double is the float's own value, so the search ends there.
+  for (int digits = 1; digits <= 17; ++digits) {
     end = std::to_chars(out, out + kFloatTextMax, static_cast<double>(value),
                         std::chars_format::general, digits)
               .ptr;
