@@ -160,7 +160,8 @@ TEST(WriteRoundTrip, EveryFuzzCorpusInputComesBackOrIsRefusedForItsClass) {
   const std::map<std::string, int> singleKinds = {{"parse_lights_fuzz", 1},
                                                   {"parse_camera_fuzz", 2},
                                                   {"parse_materials_fuzz", 3},
-                                                  {"parse_objects_fuzz", 4}};
+                                                  {"parse_objects_fuzz", 4},
+                                                  {"threaded_objects_fuzz", 4}};
   Tally tally;
   for (const fs::path& corpus : SortedEntries(corpora)) {
     const std::string target = corpus.filename().string();
