@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "scene_json.h"
+#include "sceneio/dump.h"
 #include "sceneio/scene.h"
 #include "sceneio/writer.h"
 #include "support/buffer_of.h"
