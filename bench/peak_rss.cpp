@@ -3,9 +3,11 @@
 //
 //   scene-peak-rss DIR     (DIR holds dork.grp and the files it names)
 //   scene-peak-rss DIR --convert OUT.glb
+//   scene-peak-rss DIR --write OUT.grp
 //
 // With --convert the loaded scene is then written to OUT.glb the way scene-convert writes it,
-// and the peak after that is printed too, beside the size of what was written.
+// and the peak after that is printed too, beside the size of what was written. With --write it
+// is written as the five files instead, and the peak after that is printed beside the load's.
 #include <sys/resource.h>
 
 #include <cstdint>
@@ -17,6 +19,7 @@
 #include "bench_support.h"
 #include "sceneio/gltf.h"
 #include "sceneio/scene.h"
+#include "sceneio/writer.h"
 
 namespace sceneio::bench {
 namespace {
@@ -74,7 +77,21 @@ void ReleaseFileBytes(Scene& scene) {
   }
 }
 
-int Run(const char* dir, const char* convertTo) {
+// The five files stream out in chunks: the goal is no more than the load's peak plus 16 MiB.
+int WriteFiveFiles(Scene& loaded, const char* groupPath, int64_t loadPeak) {
+  ReleaseFileBytes(loaded);
+  const Status result = WriteScene(loaded, groupPath, WriteOptions{});
+  if (!result.ok()) {
+    std::fprintf(stderr, "\nscene-peak-rss: write failed: %s\n", result.message.c_str());
+    return 1;
+  }
+  const int64_t writePeak = PeakResidentBytes();
+  std::printf(", \"write_peak_rss\": %lld, \"write_overhead\": %lld",
+              static_cast<long long>(writePeak), static_cast<long long>(writePeak - loadPeak));
+  return 0;
+}
+
+int Run(const char* dir, const char* convertTo, const char* writeTo) {
   const std::string scene = dir;
   const int64_t fileBytes = SceneBytes(scene);
   if (fileBytes < 0) {
@@ -95,6 +112,7 @@ int Run(const char* dir, const char* convertTo) {
       dir, static_cast<long long>(peak), static_cast<long long>(before),
       static_cast<long long>(fileBytes), static_cast<long long>(arrayBytes),
       static_cast<long long>(peak - fileBytes - arrayBytes));
+  if (writeTo != nullptr && WriteFiveFiles(loaded, writeTo, peak) != 0) return 1;
   if (convertTo != nullptr) {
     ReleaseFileBytes(loaded);
     const sceneio::Status result = WriteGltf(loaded, ExportOptions{}, convertTo);
@@ -118,9 +136,10 @@ int Run(const char* dir, const char* convertTo) {
 
 int main(int argc, char** argv) {
   const bool convert = argc == 4 && std::strcmp(argv[2], "--convert") == 0;
-  if (argc != 2 && !convert) {
-    std::fprintf(stderr, "usage: scene-peak-rss SCENE_DIR [--convert OUT.glb]\n");
+  const bool write = argc == 4 && std::strcmp(argv[2], "--write") == 0;
+  if (argc != 2 && !convert && !write) {
+    std::fprintf(stderr, "usage: scene-peak-rss SCENE_DIR [--convert OUT.glb | --write OUT.grp]\n");
     return 2;
   }
-  return sceneio::bench::Run(argv[1], convert ? argv[3] : nullptr);
+  return sceneio::bench::Run(argv[1], convert ? argv[3] : nullptr, write ? argv[3] : nullptr);
 }

@@ -13,6 +13,7 @@ if(SCENEIO_SANITIZE)
     ${PROJECT_SOURCE_DIR}/src/parsers/*.cpp
     ${PROJECT_SOURCE_DIR}/src/scene/*.cpp
     ${PROJECT_SOURCE_DIR}/src/dump/*.cpp
+    ${PROJECT_SOURCE_DIR}/src/writers/*.cpp
     ${PROJECT_SOURCE_DIR}/src/export/*.cpp
     ${PROJECT_SOURCE_DIR}/src/gltf/*.cpp
     ${PROJECT_SOURCE_DIR}/src/render/*.cpp)

@@ -4,11 +4,13 @@
 #include <string>
 #include <vector>
 
+#include "body_materials.h"
 #include "convert_options.h"
 #include "sceneio/file_kinds.h"
 #include "sceneio/gltf.h"
 #include "sceneio/picture.h"
 #include "sceneio/scene.h"
+#include "sceneio/writer.h"
 
 namespace {
 
@@ -45,13 +47,29 @@ int Run(const ConvertCommandLine& command) {
     Say("", "the load failed: " + loaded.message);
     return 1;
   }
+  const std::vector<sceneio::BodyMaterial> entries = sceneio::GroupBodyMaterials(scene);
   ReleaseFileBytes(scene);
   std::vector<size_t> pairOf;
-  const sceneio::ExportOptions options = sceneio::OptionsFor(command, scene, pairOf);
-  const sceneio::Status result =
-      command.output == sceneio::OutputKind::kPng
-          ? sceneio::WritePicture(scene, options, command.width, command.height, command.outputPath)
-          : sceneio::WriteGltf(scene, options, command.outputPath);
+  sceneio::Status result;
+  if (command.output == sceneio::OutputKind::kScene) {
+    sceneio::WriteOptions options;
+    std::string error;
+    if (!sceneio::WrittenBodyMaterials(scene, entries, command.materials, options.bodyMaterials,
+                                       error)) {
+      return UsageError(error);
+    }
+    result = sceneio::WriteScene(scene, command.outputPath, options);
+  } else {
+    // The group file's entries dress the bodies by default; --material comes later and wins.
+    sceneio::ExportOptions options = sceneio::OptionsFor(command, scene, pairOf);
+    std::vector<std::string> warnings;
+    sceneio::PutGroupBodyMaterialsFirst(scene, entries, options, pairOf, warnings);
+    for (const std::string& warning : warnings) Say("warning: ", warning);
+    result = command.output == sceneio::OutputKind::kPng
+                 ? sceneio::WritePicture(scene, options, command.width, command.height,
+                                         command.outputPath)
+                 : sceneio::WriteGltf(scene, options, command.outputPath);
+  }
   const auto inFlags = [&](const std::string& m) { return InFlags(m, command, pairOf); };
   for (const std::string& warning : result.warnings) Say("warning: ", inFlags(warning));
   for (const std::string& note : result.notes) Say("note: ", inFlags(note));

@@ -22,6 +22,7 @@ constexpr OutputEnding kOutputEndings[] = {
     {".gltf", OutputKind::kGltf},
     {".glb", OutputKind::kGlb},
     {".png", OutputKind::kPng},
+    {".grp", OutputKind::kScene},
 };
 
 std::string EndingsText() {
@@ -41,7 +42,9 @@ class ConvertApp {
         "ends in " +
         EndingsText() +
         ": a .gltf gets its .bin and textures beside it; a .png is a picture of\n"
-        "the scene drawn from its camera (or framing all geometry when it has none).\n\n"
+        "the scene drawn from its camera (or framing all geometry when it has none); a .grp is\n"
+        "the scene written again as a group file and its four data files (and textures) beside\n"
+        "it, with GROUP's body-material entries and any --material.\n\n"
         "Exit status: 0 when OUTPUT was written, 1 when the load failed or the scene cannot be\n"
         "converted, 2 for a usage error. Nothing is left at OUTPUT unless it was written.");
     app_.add_option("--faces", faces_,
@@ -52,8 +55,8 @@ class ConvertApp {
                     "the index in the file of each array's first element (default 0)")
         ->type_name("0|1");
     app_.add_option("--material", materials_,
-                    "the material of a body's triangles, both named as scene-inspect shows them "
-                    "(repeatable)")
+                    "the material of a body's triangles, both named as scene-inspect shows them; "
+                    "over GROUP's body-material entries (repeatable)")
         ->type_name("BODY=MATERIAL");
     app_.add_option("--size", size_,
                     "the picture's width and height in pixels, each 16 to 8192 "
@@ -104,8 +107,10 @@ class ConvertApp {
   }
 
   ConvertCommandLine& parsed_;
-  CLI::App app_{"Writes the scene whose group file is GROUP as glTF 2.0 or as a PNG picture.",
-                "scene-convert"};
+  CLI::App app_{
+      "Writes the scene whose group file is GROUP as glTF 2.0, as a PNG picture or as its five "
+      "files again.",
+      "scene-convert"};
   std::string faces_ = "position,normal,uv";
   std::string indexBase_ = "0";
   std::string size_ = "800x600";
@@ -193,7 +198,9 @@ std::string InFlags(const std::string& message, const ConvertCommandLine& comman
     return message.substr(0, message.size() - chooses.size()) + "--material BODY=MATERIAL chooses";
   }
   size_t entry = 0;
-  if (std::sscanf(message.c_str(), "bodyMaterials[%zu]", &entry) == 1 && entry < pairOf.size()) {
+  // Entries from the group file name what the scene holds, so no message is about them.
+  if (std::sscanf(message.c_str(), "bodyMaterials[%zu]", &entry) == 1 && entry < pairOf.size() &&
+      pairOf[entry] < command.materials.size()) {
     const auto& [body, material] = command.materials[pairOf[entry]];
     const std::string option = "--material " + body + "=" + material + ": the scene has no ";
     if (message.find("]: the scene has no material ") != std::string::npos) {

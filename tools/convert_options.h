@@ -12,7 +12,7 @@ namespace sceneio {
 
 // What OUTPUT's ending asks for. A new kind of output is one value here and one row in the
 // table of endings in convert_options.cpp.
-enum class OutputKind { kGltf, kGlb, kPng };
+enum class OutputKind { kGltf, kGlb, kPng, kScene };
 
 // The kind of output `path` names by its ending; false when no ending is known.
 bool OutputKindOf(const std::string& path, OutputKind& kind);

@@ -17,6 +17,7 @@
 #include "faults/allocation_counter.h"
 #include "sceneio/gltf.h"
 #include "sceneio/picture.h"
+#include "sceneio/writer.h"
 #include "support/buffer_of.h"
 #include "support/gltf_read.h"
 
@@ -138,6 +139,7 @@ std::map<std::string, std::string> Files(const std::filesystem::path& dir) {
 // Allocates nothing of its own, so that every allocation it makes is the converter's.
 Status Convert(const Scene& scene, const std::string& output) {
   if (output.ends_with(".png")) return WritePicture(scene, {}, 64, 48, output);
+  if (output.ends_with(".grp")) return WriteScene(scene, output, {});
   return WriteGltf(scene, {}, output);
 }
 
@@ -171,6 +173,10 @@ void FillPointCloud(Scene& scene) {
 enum class Input { kSample, kLarge, kPoints };
 
 void Make(Input input, Scene& scene) {
+  // Any loaded scene has a material array; the large bodies are made without the load.
+  if (input != Input::kSample) {
+    ASSERT_TRUE(scene.materials.Allocate(0));
+  }
   switch (input) {
     case Input::kSample:
       ASSERT_EQ(scene.Load(testing::SampleGroupPath().c_str()), 0);
@@ -185,7 +191,9 @@ void Make(Input input, Scene& scene) {
 }
 
 // What every output of the sample may overwrite, there before the conversion.
-constexpr const char* kEarlier[] = {"out.glb", "out.gltf", "out.bin", "out_brick.png", "out.png"};
+constexpr const char* kEarlier[] = {"out.glb", "out.gltf", "out.bin",  "out_brick.png",
+                                    "out.png", "out.grp",  "out.lgt",  "out.cam",
+                                    "out.gmf", "out.gof",  "brick.png"};
 
 TEST(WriteFailure, EachFailureIsReportedAndLeavesNothingBehind) {
   const struct {
@@ -225,6 +233,19 @@ TEST(WriteFailure, EachFailureIsReportedAndLeavesNothingBehind) {
       {".glb of a large body, short writes", Input::kLarge, "out.glb", WriteFault::kShort, false,
        nullptr},
       {".glb of a point cloud, short writes", Input::kPoints, "out.glb", WriteFault::kShort, false,
+       nullptr},
+      {".grp, no space for the first data file", Input::kSample, "out.grp", WriteFault::kFail,
+       false, "cannot write {}out.lgt: No space left on device"},
+      {".grp, no space after the first megabyte of a large body", Input::kLarge, "out.grp",
+       WriteFault::kFailAfterBytes, false, "cannot write {}out.gof: No space left on device"},
+      {".grp, a write that puts nothing", Input::kSample, "out.grp", WriteFault::kNothing, false,
+       "cannot write {}out.lgt: Input/output error"},
+      {".grp, the first data file fails at close", Input::kSample, "out.grp", WriteFault::kNone,
+       true, "cannot write {}out.lgt: Input/output error"},
+      {".grp, interrupted once", Input::kSample, "out.grp", WriteFault::kInterruptOnce, false,
+       nullptr},
+      {".grp, short writes", Input::kSample, "out.grp", WriteFault::kShort, false, nullptr},
+      {".grp of a large body, short writes", Input::kLarge, "out.grp", WriteFault::kShort, false,
        nullptr},
   };
   for (const auto& c : kCases) {
@@ -268,7 +289,7 @@ TEST(WriteFailure, EachFailureIsReportedAndLeavesNothingBehind) {
 TEST(WriteFailure, EveryAllocationFailureIsReportedAndLeavesNothingBehind) {
   Scene scene;
   ASSERT_EQ(scene.Load(testing::SampleGroupPath().c_str()), 0);
-  for (const char* output : {"out.glb", "out.gltf", "out.png"}) {
+  for (const char* output : {"out.glb", "out.gltf", "out.png", "out.grp"}) {
     SCOPED_TRACE(output);
     TempDir clean;
     ASSERT_TRUE(Convert(scene, (clean.root() / output).string()).ok());
@@ -326,6 +347,16 @@ TEST(WriteFailure, TextureThatChangesWhileWrittenIsReported) {
   growOnFirstWrite = nullptr;
   EXPECT_EQ(result.code, StatusCode::kWriteFailed);
   EXPECT_EQ(result.message,
+            "texture " + texture + " changed or vanished while the scene was written");
+  EXPECT_EQ(Files(dir.root()), before);
+
+  // Written as the five files, the texture is copied after the data files, the first of which
+  // makes it grow.
+  growOnFirstWrite = texture.c_str();
+  const Status written = Convert(scene, (dir.root() / "out.grp").string());
+  growOnFirstWrite = nullptr;
+  EXPECT_EQ(written.code, StatusCode::kWriteFailed);
+  EXPECT_EQ(written.message,
             "texture " + texture + " changed or vanished while the scene was written");
   EXPECT_EQ(Files(dir.root()), before);
 }

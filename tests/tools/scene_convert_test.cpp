@@ -99,7 +99,7 @@ const ConvertCase kCases[] = {
      {},
      "dork/dork.grp out.obj",
      2,
-     {"scene-convert: OUTPUT must end in .gltf, .glb or .png: out.obj"}},
+     {"scene-convert: OUTPUT must end in .gltf, .glb, .png or .grp: out.obj"}},
     {"faces without position",
      {},
      "--faces uv,normal,none dork/dork.grp out.glb",
@@ -192,17 +192,56 @@ TEST(SceneConvert, StatusMessagesAndFiles) {
   }
 }
 
-TEST(SceneConvert, MaterialOptionDressesTheNamedBody) {
-  TempDir dir;
-  const std::string examples = std::string(SCENEIO_SOURCE_DIR) + "/examples";
-  const auto run = RunProgram(
-      SCENE_CONVERT_PATH, examples,
-      "--material pyramid=glass dork/dork.grp '" + (dir.root() / "m.glb").string() + "' 2>&1");
-  ASSERT_EQ(run.status, 0) << run.out;
-  const nlohmann::json doc = testing::ReadGltf(dir.root() / "m.glb").json;
-  EXPECT_FALSE(doc["meshes"][0]["primitives"][0].contains("material"));
-  EXPECT_EQ(doc["meshes"][1]["primitives"][0]["material"], 1);
-  EXPECT_EQ(doc["materials"][1]["alphaMode"], "BLEND");
+// The sample's group file dresses the cube in brick and the pyramid in glass; --material goes
+// over an entry for its body, and an entry naming what the scene lacks is left out with a warning.
+TEST(SceneConvert, GroupEntriesDressTheBodiesAndMaterialOptionGoesOver) {
+  const struct {
+    const char* name;
+    const char* group;  // empty: the sample's own
+    const char* options;
+    int cube;  // material index, or -1 for none
+    int pyramid;
+    const char* warning;
+  } kRows[] = {
+      {"the sample's entries", "", "", 0, 1, nullptr},
+      {"an option over the cube's entry", "", "--material cube=glass", 1, 1, nullptr},
+      {"no entries, one option",
+       "include \"dork.lgt\" include \"dork.cam\" include \"dork.gmf\" "
+       "include \"dork.gof\"\n",
+       "--material pyramid=glass", -1, 1, nullptr},
+      {"an entry naming a body the scene lacks",
+       "include \"dork.lgt\" include \"dork.cam\" "
+       "include \"dork.gmf\" include \"dork.gof\" body-material \"cone\" \"glass\" "
+       "body-material \"cube\" \"brick\"\n",
+       "", 0, -1,
+       "scene-convert: warning: group file entry body-material \"cone\" \"glass\" left out: the "
+       "scene has no body \"cone\""},
+  };
+  for (const auto& row : kRows) {
+    SCOPED_TRACE(row.name);
+    TempDir dir;
+    for (const char* name :
+         {"dork.lgt", "dork.cam", "dork.gmf", "dork.gof", "dork.grp", "brick.png"}) {
+      std::filesystem::copy_file(std::filesystem::path(SCENEIO_SOURCE_DIR) / "examples/dork" / name,
+                                 dir.root() / name);
+    }
+    if (*row.group != '\0') dir.Write("dork.grp", row.group);
+    const auto run = RunProgram(SCENE_CONVERT_PATH, dir.root().string(),
+                                std::string(row.options) + " dork.grp m.glb 2>&1");
+    ASSERT_EQ(run.status, 0) << run.out;
+    if (row.warning != nullptr) {
+      EXPECT_TRUE(HasLine(run.out, row.warning)) << run.out;
+    }
+    const nlohmann::json doc = testing::ReadGltf(dir.root() / "m.glb").json;
+    for (const auto& [mesh, material] : {std::pair{0, row.cube}, std::pair{1, row.pyramid}}) {
+      const nlohmann::json& primitive = doc["meshes"][mesh]["primitives"][0];
+      if (material < 0) {
+        EXPECT_FALSE(primitive.contains("material")) << mesh;
+      } else {
+        EXPECT_EQ(primitive["material"], material) << mesh;
+      }
+    }
+  }
 }
 
 // The sample made Z-up (the pyramid's apex along +Z, the camera's up +Z): with --up z the glTF
