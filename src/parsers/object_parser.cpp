@@ -498,37 +498,37 @@ class ListPieces {
   // begins at or after it to the next piece's first entry.
   bool Lay(const Counts& counts) {
     rows_.resize(counts.sections.size());
-    struct Spec {
+    struct PiecePlan {
       size_t row;
       int32_t first;
       int32_t markOffset;
       int skip;
     };
-    std::vector<Spec> specs;
+    std::vector<PiecePlan> plans;
     for (size_t i = 0; i < counts.sections.size(); ++i) {
       const SectionCount& row = counts.sections[i];
       if (!Allocate(row, rows_[i])) return false;
       const int perEntry = TokensPerEntry(row.section);
-      rows_[i].firstPiece = specs.size();
+      rows_[i].firstPiece = plans.size();
       for (uint32_t m = row.firstMark; m < row.endMark; ++m) {
         const TokenMark& mark = counts.marks[m];
         const int64_t entry = (mark.tokens + perEntry - 1) / perEntry;
         if (entry >= row.count) break;
-        if (specs.size() > rows_[i].firstPiece && entry <= specs.back().first) continue;
-        specs.push_back({i, static_cast<int32_t>(entry), mark.offset,
+        if (plans.size() > rows_[i].firstPiece && entry <= plans.back().first) continue;
+        plans.push_back({i, static_cast<int32_t>(entry), mark.offset,
                          static_cast<int>(entry * perEntry - mark.tokens)});
       }
-      rows_[i].endPiece = specs.size();
+      rows_[i].endPiece = plans.size();
     }
-    board_ = std::make_unique<PieceBoard>(specs.size());
-    for (size_t p = 0; p < specs.size(); ++p) {
+    board_ = std::make_unique<PieceBoard>(plans.size());
+    for (size_t p = 0; p < plans.size(); ++p) {
       ListPiece& piece = (*board_)[p];
-      piece.row = specs[p].row;
-      piece.first = specs[p].first;
-      piece.markOffset = specs[p].markOffset;
-      piece.skip = specs[p].skip;
-      const bool last = p + 1 == specs.size() || specs[p + 1].row != specs[p].row;
-      piece.end = last ? counts.sections[specs[p].row].count : specs[p + 1].first;
+      piece.row = plans[p].row;
+      piece.first = plans[p].first;
+      piece.markOffset = plans[p].markOffset;
+      piece.skip = plans[p].skip;
+      const bool last = p + 1 == plans.size() || plans[p + 1].row != plans[p].row;
+      piece.end = last ? counts.sections[plans[p].row].count : plans[p + 1].first;
     }
     return true;
   }
