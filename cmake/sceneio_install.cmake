@@ -1,8 +1,8 @@
 # Installs the libraries with their headers and the programs, and exports the CMake package that
 # another project finds with find_package(sceneio) and links as sceneio::sceneio (the loader),
-# sceneio::export (a loaded scene mapped for writing out), sceneio::gltf (writing it as glTF),
-# sceneio::render (the picture renderer) and sceneio::diagnostics (what a scene's files hold
-# that the load passes over).
+# sceneio::export (a loaded scene mapped for writing out), sceneio::gltf (writing it as glTF,
+# and reading glTF in), sceneio::obj (reading OBJ in), sceneio::render (the picture renderer)
+# and sceneio::diagnostics (what a scene's files hold that the load passes over).
 include(CMakePackageConfigHelpers)
 
 # Installed headers keep their folders under include/sceneio/ and include each other as
@@ -18,7 +18,8 @@ endif()
 
 set(SCENEIO_PACKAGE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/sceneio)
 
-install(TARGETS sceneio sceneio_export sceneio_gltf sceneio_render sceneio_diagnostics EXPORT sceneioTargets
+install(TARGETS sceneio sceneio_export sceneio_gltf sceneio_obj sceneio_render sceneio_diagnostics
+  EXPORT sceneioTargets
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
 install(TARGETS scene-load RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})

@@ -1,5 +1,11 @@
-// scene-convert: loads a scene as scene-load does and writes it as glTF 2.0 or as a picture.
+// scene-convert: loads a scene as scene-load does, or imports a glTF or OBJ model, and writes
+// it as glTF 2.0 or as a picture.
+#include <stdlib.h>
+
+#include <cctype>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -8,6 +14,7 @@
 #include "convert_options.h"
 #include "sceneio/file_kinds.h"
 #include "sceneio/gltf.h"
+#include "sceneio/import.h"
 #include "sceneio/picture.h"
 #include "sceneio/scene.h"
 #include "sceneio/writer.h"
@@ -40,15 +47,81 @@ int UsageError(const std::string& message) {
   return 2;
 }
 
-int Run(const ConvertCommandLine& command) {
-  Scene scene;
-  const sceneio::Status loaded = sceneio::LoadScene(scene, command.groupPath.c_str());
-  if (!loaded.ok()) {
-    Say("", "the load failed: " + loaded.message);
-    return 1;
+enum class InputKind { kGroup, kGltf, kObj };
+
+InputKind InputKindOf(const std::string& path) {
+  const size_t dot = path.rfind('.');
+  std::string ending = dot == std::string::npos ? "" : path.substr(dot);
+  for (char& c : ending) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (ending == ".gltf" || ending == ".glb") return InputKind::kGltf;
+  if (ending == ".obj") return InputKind::kObj;
+  return InputKind::kGroup;
+}
+
+// An imported scene's images live in memory; the export takes textures from the material
+// file's folder. They are put in a folder of their own for the length of the conversion.
+class StagedImages {
+ public:
+  bool Stage(sceneio::ImportedScene& imported, const std::string& inputPath) {
+    imported.scene.objectFile = std::make_unique<sceneio::FileBuffer>();
+    imported.scene.objectFile->path = inputPath;
+    if (imported.images.empty()) return true;
+    const char* tmp = std::getenv("TMPDIR");
+    std::string pattern =
+        std::string(tmp != nullptr && *tmp != 0 ? tmp : "/tmp") + "/scene-convert-XXXXXX";
+    if (mkdtemp(pattern.data()) == nullptr) return false;
+    folder_ = pattern;
+    for (const sceneio::ImportedImage& image : imported.images) {
+      std::ofstream file(folder_ + "/" + image.fileName, std::ios::binary);
+      file.write(reinterpret_cast<const char*>(image.bytes.data()),
+                 static_cast<std::streamsize>(image.bytes.size()));
+      if (!file) return false;
+    }
+    imported.scene.materialFile = std::make_unique<sceneio::FileBuffer>();
+    imported.scene.materialFile->directory = folder_ + "/";
+    return true;
   }
-  const std::vector<sceneio::BodyMaterial> entries = sceneio::GroupBodyMaterials(scene);
-  ReleaseFileBytes(scene);
+  ~StagedImages() {
+    std::error_code ignored;
+    if (!folder_.empty()) std::filesystem::remove_all(folder_, ignored);
+  }
+
+ private:
+  std::string folder_;
+};
+
+int Run(const ConvertCommandLine& command) {
+  sceneio::ImportedScene imported;
+  Scene& scene = imported.scene;
+  StagedImages staged;
+  const std::string inputPath = sceneio::NativePath(command.groupPath);
+  const InputKind input = InputKindOf(inputPath);
+  std::vector<sceneio::BodyMaterial> entries;
+  if (input == InputKind::kGroup) {
+    const sceneio::Status loaded = sceneio::LoadScene(scene, command.groupPath.c_str());
+    if (!loaded.ok()) {
+      Say("", "the load failed: " + loaded.message);
+      return 1;
+    }
+    entries = sceneio::GroupBodyMaterials(scene);
+    ReleaseFileBytes(scene);
+  } else {
+    const sceneio::Status status = input == InputKind::kGltf
+                                       ? sceneio::ImportGltf(inputPath, imported)
+                                       : sceneio::ImportObj(inputPath, imported);
+    for (const std::string& warning : status.warnings) Say("warning: ", warning);
+    for (const std::string& note : status.notes) Say("note: ", note);
+    if (!status.ok()) {
+      Say("", inputPath + ": " + status.message);
+      return 1;
+    }
+    if (!staged.Stage(imported, inputPath)) {
+      Say("", "the imported images could not be staged for the export");
+      return 1;
+    }
+    // The model's own assignments take the place of a group file's entries.
+    for (const auto& [body, material] : imported.bodyMaterials) entries.push_back({body, material});
+  }
   std::vector<size_t> pairOf;
   sceneio::Status result;
   if (command.output == sceneio::OutputKind::kScene) {
@@ -60,7 +133,8 @@ int Run(const ConvertCommandLine& command) {
     }
     result = sceneio::WriteScene(scene, command.outputPath, options);
   } else {
-    // The group file's entries dress the bodies by default; --material comes later and wins.
+    // The group file's (or the model's) entries dress the bodies by default; --material comes later
+    // and wins.
     sceneio::ExportOptions options = sceneio::OptionsFor(command, scene, pairOf);
     std::vector<std::string> warnings;
     sceneio::PutGroupBodyMaterialsFirst(scene, entries, options, pairOf, warnings);

@@ -1,0 +1,480 @@
+// The glTF importer: the mapping onto a Scene, the round trip through the export, and the
+// refusals of untrusted documents.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "import/gltf_doc.h"
+#include "sceneio/gltf.h"
+#include "sceneio/import.h"
+#include "support/buffer_of.h"
+#include "support/gltf_read.h"
+
+namespace sceneio {
+namespace {
+
+using nlohmann::json;
+using testing::GltfDoc;
+using testing::TempDir;
+
+Status ImportText(const std::string& text, ImportedScene& out, const std::string& folder = "") {
+  return ImportGltfFromMemory(reinterpret_cast<const unsigned char*>(text.data()), text.size(),
+                              folder, out);
+}
+
+std::vector<std::array<int32_t, 3>> Corners(const Body& body) {
+  std::vector<std::array<int32_t, 3>> corners;
+  for (int32_t f = 0; f < body.faces.count; ++f) {
+    const Face& face = body.faces.items[f];
+    corners.push_back({face.triple1[0], face.triple1[1], face.triple1[2]});
+  }
+  return corners;
+}
+
+// A unit quad as four vertices, listed as the mode wants them.
+const std::vector<float> kQuad = {0, 0, 0, 1, 0, 0, 0, 1, 0, 1, 1, 0};
+
+struct ModeRow {
+  const char* name;
+  int mode;
+  std::vector<uint16_t> indices;
+  std::vector<std::array<int32_t, 3>> triangles;  // as position indices, winding kept
+};
+
+class GltfModes : public ::testing::TestWithParam<ModeRow> {};
+
+TEST_P(GltfModes, TriangulatesKeepingEachTrianglesFacing) {
+  const ModeRow& row = GetParam();
+  GltfDoc doc;
+  const int mesh =
+      doc.Mesh({{"POSITION", doc.Floats(kQuad, "VEC3")}}, doc.Indices(row.indices), row.mode);
+  doc.Node({{"mesh", mesh}});
+  ImportedScene out;
+  const Status status = ImportText(doc.Text(), out);
+  ASSERT_TRUE(status.ok()) << status.message;
+  ASSERT_EQ(out.scene.objects.count, 1);
+  EXPECT_EQ(Corners(out.scene.objects.items[0]), row.triangles);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, GltfModes,
+    ::testing::Values(
+        ModeRow{"triangles", 4, {0, 1, 2, 2, 1, 3}, {{0, 1, 2}, {2, 1, 3}}},
+        // Every second strip triangle swaps its first two corners back to the strip's facing.
+        ModeRow{"strip", 5, {0, 1, 2, 3}, {{0, 1, 2}, {2, 1, 3}}},
+        ModeRow{"strip_of_five", 5, {0, 1, 2, 3, 0}, {{0, 1, 2}, {2, 1, 3}, {2, 3, 0}}},
+        ModeRow{"fan", 6, {0, 1, 3, 2}, {{1, 3, 0}, {3, 2, 0}}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(GltfImport, PointsGiveVerticesOnlyAndLinesAreLeftOutWithAWarning) {
+  GltfDoc doc;
+  const int positions = doc.Floats(kQuad, "VEC3");
+  doc.json["meshes"].push_back({{"primitives",
+                                 {{{"attributes", {{"POSITION", positions}}}, {"mode", 0}},
+                                  {{"attributes", {{"POSITION", positions}}}, {"mode", 1}}}}});
+  doc.Node({{"mesh", 0}, {"name", "cloud"}});
+  ImportedScene out;
+  const Status status = ImportText(doc.Text(), out);
+  ASSERT_TRUE(status.ok()) << status.message;
+  ASSERT_EQ(out.scene.objects.count, 1);
+  const Body& body = out.scene.objects.items[0];
+  EXPECT_EQ(body.vertices.count, 4);
+  EXPECT_EQ(body.faces.items, nullptr);
+  ASSERT_EQ(status.warnings.size(), 1u);
+  EXPECT_NE(status.warnings[0].find("LINES"), std::string::npos) << status.warnings[0];
+}
+
+// A mesh used by two nodes under a moved, turned and scaled parent: two bodies, each in world
+// space; normals by the inverse transpose, unit length; a mirror keeps the triangles' facing.
+TEST(GltfImport, BakesEachInstanceIntoWorldSpace) {
+  GltfDoc doc;
+  const int positions = doc.Floats({0, 0, 0, 1, 0, 0, 0, 1, 0}, "VEC3");
+  const int normals = doc.Floats({0, 0, 1, 0, 0, 1, 0, 0, 1}, "VEC3");
+  const int mesh = doc.Mesh({{"POSITION", positions}, {"NORMAL", normals}});
+  doc.Node({{"name", "root"},
+            {"translation", {10, 0, 0}},
+            {"rotation", {0, 0, std::sqrt(0.5), std::sqrt(0.5)}},  // 90 degrees about +Z
+            {"children", {1, 2}}});
+  doc.Node({{"name", "a"}, {"mesh", mesh}, {"scale", {2, 1, 1}}});
+  doc.Node({{"name", "b"}, {"mesh", mesh}, {"scale", {1, 1, -1}}});
+  ImportedScene out;
+  const Status status = ImportText(doc.Text(), out);
+  ASSERT_TRUE(status.ok()) << status.message;
+  ASSERT_EQ(out.scene.objects.count, 2);
+  const Body& a = out.scene.objects.items[0];
+  const Body& b = out.scene.objects.items[1];
+  EXPECT_EQ(a.name, "\"a\"");
+  EXPECT_EQ(b.name, "\"b\"");
+  // (1, 0, 0) scaled to (2, 0, 0), turned to (0, 2, 0), moved to (10, 2, 0).
+  EXPECT_NEAR(a.vertices.items[1].x, 10, 1e-6);
+  EXPECT_NEAR(a.vertices.items[1].y, 2, 1e-6);
+  EXPECT_NEAR(a.normals.items[0].z, 1, 1e-6);
+  // z mirrored: the normal points down and the corners are swapped to keep the facing.
+  EXPECT_NEAR(b.normals.items[0].z, -1, 1e-6);
+  EXPECT_EQ(Corners(b), (std::vector<std::array<int32_t, 3>>{{0, 2, 1}}));
+  EXPECT_EQ(Corners(a), (std::vector<std::array<int32_t, 3>>{{0, 1, 2}}));
+}
+
+TEST(GltfImport, MaterialsLightsAndCameraMapBack) {
+  GltfDoc doc;
+  doc.json["materials"] = {
+      {{"name", "glass pane"},
+       {"alphaMode", "BLEND"},
+       {"pbrMetallicRoughness",
+        {{"baseColorFactor", {0.25, 0.5, 0.75, 0.5}}, {"roughnessFactor", 0.5}}},
+       {"emissiveFactor", {0, 0.5, 1}},
+       {"extensions",
+        {{"KHR_materials_specular",
+          {{"specularColorFactor", {0.5, 0.5, 0.5}}, {"specularFactor", 0.5}}}}}},
+      {{"name", "GL_Shade"}, {"pbrMetallicRoughness", {{"baseColorFactor", {1, 1, 1, 0.5}}}}}};
+  doc.json["extensionsUsed"] = {"KHR_lights_punctual", "KHR_materials_specular"};
+  doc.json["extensions"]["KHR_lights_punctual"]["lights"] = {
+      {{"type", "directional"}, {"name", "sun"}, {"color", {1, 0.5, 0.25}}, {"intensity", 3}},
+      {{"type", "point"}}};
+  doc.json["cameras"] = {
+      {{"type", "perspective"}, {"perspective", {{"yfov", M_PI / 4}, {"znear", 0.5}}}}};
+  const int mesh =
+      doc.Mesh({{"POSITION", doc.Floats({0, 0, 0, 1, 0, 0, 0, 1, 0}, "VEC3")}}, -1, 4, 0);
+  doc.Node({{"name", "pane"}, {"mesh", mesh}});
+  // Turned 90 degrees about +Y: -Z becomes -X.
+  doc.Node({{"rotation", {0, std::sqrt(0.5), 0, std::sqrt(0.5)}},
+            {"extensions", {{"KHR_lights_punctual", {{"light", 0}}}}}});
+  doc.Node({{"extensions", {{"KHR_lights_punctual", {{"light", 1}}}}}});
+  doc.Node({{"camera", 0}, {"translation", {1, 2, 3}}});
+  ImportedScene out;
+  const Status status = ImportText(doc.Text(), out);
+  ASSERT_TRUE(status.ok()) << status.message;
+
+  ASSERT_EQ(out.scene.materials.count, 2);
+  const Material& glass = out.scene.materials.items[0];
+  EXPECT_EQ(glass.name, "\"glass_pane\"");
+  EXPECT_FLOAT_EQ(glass.diffuse.g, 0.5f);
+  EXPECT_FLOAT_EQ(glass.opacity, 0.5f);
+  // The export's roughness sqrt(2 / (s + 2)) gives 0.5 back for this shininess.
+  EXPECT_FLOAT_EQ(glass.shininess, 6);
+  EXPECT_FLOAT_EQ(std::sqrt(2 / (glass.shininess + 2)), 0.5f);
+  EXPECT_FLOAT_EQ(glass.specular.r, 0.25f);
+  EXPECT_FLOAT_EQ(glass.extraColor1.b, 1);
+  const Material& shade = out.scene.materials.items[1];
+  EXPECT_NE(shade.name, "GL_Shade");
+  EXPECT_NE(shade.name, "\"GL_Shade\"");
+  EXPECT_FLOAT_EQ(shade.opacity, 1);  // OPAQUE ignores the alpha
+  ASSERT_EQ(out.bodyMaterials.size(), 1u);
+  EXPECT_EQ(out.bodyMaterials[0], std::make_pair(std::string("\"pane\""), glass.name));
+
+  ASSERT_EQ(out.scene.lights.count, 1);
+  const Light& sun = out.scene.lights.items[0];
+  EXPECT_EQ(sun.name, "sun");
+  EXPECT_FLOAT_EQ(sun.brightness, 3);
+  EXPECT_FLOAT_EQ(sun.rgb.g, 0.5f);
+  EXPECT_NEAR(sun.direction.x, -1, 1e-6);
+  EXPECT_NEAR(sun.direction.z, 0, 1e-6);
+
+  ASSERT_EQ(out.scene.camera.count, 1);
+  const Camera& camera = out.scene.camera.items[0];
+  EXPECT_FLOAT_EQ(camera.viewAngle, 45);
+  EXPECT_FLOAT_EQ(camera.hither, 0.5f);
+  EXPECT_GT(camera.yon, camera.hither);  // infinite far plane made finite
+  EXPECT_FLOAT_EQ(camera.location.z, 3);
+  EXPECT_FLOAT_EQ(camera.aim.z, 2);
+  EXPECT_FLOAT_EQ(camera.lookupVector.y, 1);
+
+  bool warnedPoint = false;
+  for (const std::string& w : status.warnings) warnedPoint |= w.find("point") != std::string::npos;
+  EXPECT_TRUE(warnedPoint);
+}
+
+TEST(GltfImport, SparseNormalisedAndStridedAccessorsReadAsGltfDefinesThem) {
+  GltfDoc doc;
+  // Positions: three zeros by default, the second replaced through a sparse substitution.
+  const int sparseIndices = doc.View(std::vector<uint8_t>{1, 0, 0, 0});
+  const int sparseValues = doc.View(std::vector<float>{5, 6, 7});
+  json positions = {{"componentType", 5126},
+                    {"count", 3},
+                    {"type", "VEC3"},
+                    {"sparse",
+                     {{"count", 1},
+                      {"indices", {{"bufferView", sparseIndices}, {"componentType", 5121}}},
+                      {"values", {{"bufferView", sparseValues}}}}}};
+  doc.json["accessors"].push_back(positions);
+  // uvs as normalised unsigned shorts with a stride of 8 (4 bytes of padding each).
+  const int uvView =
+      doc.View(std::vector<uint16_t>{65535, 0, 9, 9, 0, 32768, 9, 9, 65535, 65535, 9, 9}, 8);
+  const int uvs = doc.Accessor(uvView, 5123, 3, "VEC2", true);
+  const int mesh = doc.Mesh({{"POSITION", 0}, {"TEXCOORD_0", uvs}});
+  doc.Node({{"mesh", mesh}});
+  ImportedScene out;
+  const Status status = ImportText(doc.Text(), out);
+  ASSERT_TRUE(status.ok()) << status.message;
+  const Body& body = out.scene.objects.items[0];
+  EXPECT_FLOAT_EQ(body.vertices.items[1].y, 6);
+  EXPECT_FLOAT_EQ(body.vertices.items[0].x, 0);
+  EXPECT_FLOAT_EQ(body.uvs.items[0].u, 1);
+  EXPECT_FLOAT_EQ(body.uvs.items[1].v, 32768 / 65535.0f);
+  EXPECT_FLOAT_EQ(body.uvs.items[2].v, 1);
+}
+
+TEST(GltfImport, NamesBecomeUniqueQuotedTokensWithAWarning) {
+  GltfDoc doc;
+  const int positions = doc.Floats({0, 0, 0, 1, 0, 0, 0, 1, 0}, "VEC3");
+  const int mesh = doc.Mesh({{"POSITION", positions}});
+  for (const char* name : {"a b", "a_b", "say \"hi\"", ""})
+    doc.Node({{"name", name}, {"mesh", mesh}});
+  ImportedScene out;
+  const Status status = ImportText(doc.Text(), out);
+  ASSERT_TRUE(status.ok()) << status.message;
+  ASSERT_EQ(out.scene.objects.count, 4);
+  EXPECT_EQ(out.scene.objects.items[0].name, "\"a_b\"");
+  EXPECT_EQ(out.scene.objects.items[1].name, "\"a_b_2\"");
+  EXPECT_EQ(out.scene.objects.items[2].name, "\"say__hi_\"");
+  EXPECT_EQ(out.scene.objects.items[3].name, "\"node3\"");
+  EXPECT_EQ(status.warnings.size(), 3u);
+}
+
+TEST(GltfImport, MoreThanAHundredBodiesWarns) {
+  GltfDoc doc;
+  const int mesh = doc.Mesh({{"POSITION", doc.Floats({0, 0, 0, 1, 0, 0, 0, 1, 0}, "VEC3")}});
+  for (int i = 0; i < 101; ++i) doc.Node({{"name", "n" + std::to_string(i)}, {"mesh", mesh}});
+  ImportedScene out;
+  const Status status = ImportText(doc.Text(), out);
+  ASSERT_TRUE(status.ok()) << status.message;
+  EXPECT_EQ(out.scene.objects.count, 101);
+  ASSERT_EQ(status.warnings.size(), 1u);
+  EXPECT_NE(status.warnings[0].find("101 bodies"), std::string::npos);
+}
+
+// The sample through the export and back: every welded corner's position and uv bit for bit,
+// its normal's direction within 1e-6, and the material each body wore.
+TEST(GltfImport, SampleSurvivesExportAndImport) {
+  Scene scene;
+  std::string sample = std::string(SCENEIO_SOURCE_DIR) + "/examples/dork/dork.grp";
+  std::replace(sample.begin(), sample.end(), '/', '\\');
+  ASSERT_EQ(scene.Load(sample.c_str()), 0);
+  TempDir dir;
+  ExportOptions options;
+  options.bodyMaterials = {{"\"cube\"", "\"brick\""}, {"\"pyramid\"", "\"glass\""}};
+  const std::string glb = (dir.root() / "sample.glb").string();
+  const Status written = WriteGltf(scene, options, glb);
+  ASSERT_TRUE(written.ok()) << written.message;
+  ImportedScene back;
+  const Status status = ImportGltf(glb, back);
+  ASSERT_TRUE(status.ok()) << status.message;
+  ASSERT_EQ(back.scene.objects.count, scene.objects.count);
+  for (int32_t b = 0; b < scene.objects.count; ++b) {
+    const Body& before = scene.objects.items[b];
+    const Body& after = back.scene.objects.items[b];
+    EXPECT_EQ(after.name, before.name);
+    ASSERT_EQ(after.faces.count, before.faces.count);
+    for (int32_t f = 0; f < before.faces.count; ++f) {
+      const Face& was = before.faces.items[f];
+      const Face& is = after.faces.items[f];
+      for (int k = 0; k < 3; ++k) {
+        const Vector3& p0 = before.vertices.items[was.triple1[k]];
+        const Vector3& p1 = after.vertices.items[is.triple1[k]];
+        EXPECT_EQ(std::bit_cast<uint32_t>(p0.x), std::bit_cast<uint32_t>(p1.x));
+        EXPECT_EQ(std::bit_cast<uint32_t>(p0.y), std::bit_cast<uint32_t>(p1.y));
+        EXPECT_EQ(std::bit_cast<uint32_t>(p0.z), std::bit_cast<uint32_t>(p1.z));
+        const Vector2& t0 = before.uvs.items[was.triple3[k]];
+        const Vector2& t1 = after.uvs.items[is.triple3[k]];
+        EXPECT_EQ(std::bit_cast<uint32_t>(t0.u), std::bit_cast<uint32_t>(t1.u));
+        EXPECT_EQ(std::bit_cast<uint32_t>(t0.v), std::bit_cast<uint32_t>(t1.v));
+        const Vector3& n0 = before.normals.items[was.triple2[k]];
+        const Vector3& n1 = after.normals.items[is.triple2[k]];
+        const double length =
+            std::sqrt(double(n0.x) * n0.x + double(n0.y) * n0.y + double(n0.z) * n0.z);
+        EXPECT_NEAR(n1.x, n0.x / length, 1e-6);
+        EXPECT_NEAR(n1.y, n0.y / length, 1e-6);
+        EXPECT_NEAR(n1.z, n0.z / length, 1e-6);
+      }
+    }
+  }
+  ASSERT_EQ(back.bodyMaterials.size(), 2u);
+  EXPECT_EQ(back.bodyMaterials[0],
+            std::make_pair(std::string("\"cube\""), std::string("\"brick\"")));
+  EXPECT_EQ(back.bodyMaterials[1],
+            std::make_pair(std::string("\"pyramid\""), std::string("\"glass\"")));
+  // The brick texture: its header's size, written out as it came.
+  const Material& brick = back.scene.materials.items[0];
+  EXPECT_EQ(brick.textureName, "\"brick.png\"");
+  EXPECT_EQ(brick.textureWidth, 64);
+  EXPECT_EQ(brick.textureChannels, 3);
+  ASSERT_EQ(back.images.size(), 1u);
+  EXPECT_EQ(std::string(back.images[0].bytes.begin(), back.images[0].bytes.end()),
+            testing::ReadBytes(std::string(SCENEIO_SOURCE_DIR) + "/examples/dork/brick.png"));
+}
+
+// --- refusals ------------------------------------------------------------------------------
+
+struct BadRow {
+  const char* name;
+  std::string (*document)();  // the .gltf text, written as model.gltf in a fresh folder
+  const char* message;        // part of the refusal's message
+};
+
+std::string TriangleWith(json accessorChange, json viewChange = json::object()) {
+  GltfDoc doc;
+  const int positions = doc.Floats({0, 0, 0, 1, 0, 0, 0, 1, 0}, "VEC3");
+  doc.json["accessors"][positions].update(accessorChange);
+  doc.json["bufferViews"][0].update(viewChange);
+  doc.Node({{"mesh", doc.Mesh({{"POSITION", positions}})}});
+  return doc.Text();
+}
+
+std::string ExternalBuffer(const char* uri) {
+  json doc = json::parse(TriangleWith(json::object()));
+  doc["buffers"][0]["uri"] = uri;
+  return doc.dump();
+}
+
+std::string ExternalImage(const char* uri) {
+  json doc = json::parse(TriangleWith(json::object()));
+  doc["images"] = {{{"uri", uri}}};
+  return doc.dump();
+}
+
+const BadRow kBadRows[] = {
+    {"two_billion_elements_over_twelve_bytes",
+     [] {
+       return TriangleWith({{"count", 2000000000}});
+     },
+     "do not fit in buffer view 0"},
+    {"no_view_claims_two_billion",
+     [] {
+       return TriangleWith({{"count", 2000000000},
+                            {"bufferView", nullptr},
+                            {"sparse",
+                             {{"count", 0},
+                              {"indices", {{"bufferView", 0}, {"componentType", 5125}}},
+                              {"values", {{"bufferView", 0}}}}}});
+     },
+     "more values than a document of this size may"},
+    {"view_past_buffer",
+     [] {
+       return TriangleWith(json::object(), {{"byteLength", 400}});
+     },
+     "runs past the end of buffer 0"},
+    {"stride_shorter_than_element",
+     [] {
+       return TriangleWith(json::object(), {{"byteStride", 4}});
+     },
+     "stride 4 is shorter"},
+    {"buffer_up_and_out", [] { return ExternalBuffer("../secret.bin"); }, "holds \"..\""},
+    {"buffer_absolute", [] { return ExternalBuffer("/etc/passwd"); }, "is an absolute path"},
+    {"buffer_escaped_dots", [] { return ExternalBuffer("%2e%2e/secret.bin"); }, "holds \"..\""},
+    {"buffer_link_out", [] { return ExternalBuffer("link.bin"); }, "link leading out"},
+    {"image_up_and_out", [] { return ExternalImage("../secret.png"); }, "holds \"..\""},
+    {"image_link_out", [] { return ExternalImage("link.bin"); }, "link leading out"},
+    {"cycle",
+     [] {
+       json doc = json::parse(TriangleWith(json::object()));
+       doc["nodes"] = {{{"children", {1}}}, {{"children", {0}}}};
+       doc["scenes"] = {{{"nodes", {0}}}};
+       return doc.dump();
+     },
+     "cycle"},
+    {"shared_child",
+     [] {
+       json doc = json::parse(TriangleWith(json::object()));
+       doc["nodes"] = {{{"children", {2}}}, {{"children", {2}}}, {{"mesh", 0}}};
+       doc["scenes"] = {{{"nodes", {0, 1}}}};
+       return doc.dump();
+     },
+     "reached twice"},
+    {"index_outside_vertices",
+     [] {
+       GltfDoc doc;
+       const int mesh = doc.Mesh({{"POSITION", doc.Floats({0, 0, 0, 1, 0, 0, 0, 1, 0}, "VEC3")}},
+                                 doc.Indices({0, 1, 3}));
+       doc.Node({{"mesh", mesh}});
+       return doc.Text();
+     },
+     "index 3 (element 2) is outside its 3 vertices"},
+    {"position_not_finite",
+     [] {
+       GltfDoc doc;
+       const float inf = std::numeric_limits<float>::infinity();
+       doc.Node(
+           {{"mesh", doc.Mesh({{"POSITION", doc.Floats({0, 0, 0, inf, 0, 0, 0, 1, 0}, "VEC3")}})}});
+       return doc.Text();
+     },
+     "position 1 is not finite"},
+    {"normal_count_differs",
+     [] {
+       GltfDoc doc;
+       const int p = doc.Floats({0, 0, 0, 1, 0, 0, 0, 1, 0}, "VEC3");
+       const int n = doc.Floats({0, 0, 1}, "VEC3");
+       doc.Node({{"mesh", doc.Mesh({{"POSITION", p}, {"NORMAL", n}})}});
+       return doc.Text();
+     },
+     "NORMAL has 1 elements where POSITION has 3"},
+    {"sparse_index_outside",
+     [] {
+       GltfDoc doc;
+       const int idx = doc.View(std::vector<uint32_t>{7});
+       const int val = doc.View(std::vector<float>{1, 2, 3});
+       doc.json["accessors"].push_back(
+           {{"componentType", 5126},
+            {"count", 3},
+            {"type", "VEC3"},
+            {"sparse",
+             {{"count", 1},
+              {"indices", {{"bufferView", idx}, {"componentType", 5125}}},
+              {"values", {{"bufferView", val}}}}}});
+       doc.Node({{"mesh", doc.Mesh({{"POSITION", 0}})}});
+       return doc.Text();
+     },
+     "sparse index 7 is outside its 3 elements"},
+    {"image_view_past_buffer",
+     [] {
+       json doc = json::parse(TriangleWith(json::object()));
+       doc["bufferViews"].push_back({{"buffer", 0}, {"byteOffset", 30}, {"byteLength", 4000}});
+       doc["images"] = {{{"bufferView", 1}, {"mimeType", "image/png"}}};
+       return doc.dump();
+     },
+     "runs past the end of its buffer"},
+    {"not_json", [] { return std::string("{\"asset\": {\"version\": \"2.0\"}, "); },
+     "not a glTF 2.0 document"},
+    {"truncated_glb", [] { return std::string("glTF\x02\0\0\0\x40\0\0\0", 12); },
+     "not a glTF 2.0 document"},
+};
+
+class GltfRefusals : public ::testing::TestWithParam<BadRow> {};
+
+TEST_P(GltfRefusals, StopWithTheElementAndWhy) {
+  TempDir outside;
+  outside.Write("secret.bin", std::string(36, 'x'));
+  TempDir dir;
+  std::filesystem::create_symlink(outside.root() / "secret.bin", dir.root() / "link.bin");
+  const std::filesystem::path path = dir.Write("model.gltf", GetParam().document());
+  ImportedScene out;
+  const Status status = ImportGltf(path.string(), out);
+  EXPECT_EQ(status.code, StatusCode::kInvalidInput);
+  EXPECT_NE(status.message.find(GetParam().message), std::string::npos) << status.message;
+  EXPECT_EQ(status.message.find('\n'), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, GltfRefusals, ::testing::ValuesIn(kBadRows),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(GltfImport, ABufferBesideTheDocumentIsRead) {
+  TempDir dir;
+  json doc = json::parse(TriangleWith(json::object()));
+  GltfDoc probe;
+  probe.Floats({0, 0, 0, 1, 0, 0, 0, 1, 0}, "VEC3");
+  dir.Write("sub/tri.bin", probe.bin);
+  doc["buffers"][0]["uri"] = "sub/tri.bin";
+  const auto path = dir.Write("model.gltf", doc.dump());
+  ImportedScene out;
+  const Status status = ImportGltf(path.string(), out);
+  ASSERT_TRUE(status.ok()) << status.message;
+  EXPECT_FLOAT_EQ(out.scene.objects.items[0].vertices.items[2].y, 1);
+}
+
+}  // namespace
+}  // namespace sceneio
