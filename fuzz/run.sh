@@ -13,7 +13,7 @@ targets=("$@")
 if ((${#targets[@]} == 0)); then
   targets=(token_reader_fuzz token_reader_differential_fuzz parse_lights_fuzz parse_camera_fuzz
            parse_materials_fuzz parse_objects_fuzz threaded_objects_fuzz load_fuzz render_fuzz
-           convert_fuzz write_fuzz)
+           convert_fuzz write_fuzz import_gltf_fuzz import_obj_fuzz)
 fi
 
 work=$(mktemp -d)

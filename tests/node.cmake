@@ -89,3 +89,9 @@ sceneio_node_test(node_render_sample BROWSER
   ARGS ${SCENEIO_NODE_DIR}/check.mjs render --convert $<TARGET_FILE:scene-convert>
        --dir ${SCENEIO_NODE_OUT}/node_render_sample --out sample.glb
        --sample ${PROJECT_SOURCE_DIR}/examples --width 800 --height 600)
+
+# A model glTF-Transform wrote, imported and written again: valid, the same triangles, bounds
+# and materials, and the same silhouette as three.js draws the original.
+sceneio_node_test(node_import_gltf_transform BROWSER
+  ARGS ${SCENEIO_NODE_DIR}/import.mjs --convert $<TARGET_FILE:scene-convert>
+       --dir ${SCENEIO_NODE_OUT}/import_gltf_transform)

@@ -45,6 +45,11 @@ class ConvertApp {
         "the scene drawn from its camera (or framing all geometry when it has none); a .grp is\n"
         "the scene written again as a group file and its four data files (and textures) beside\n"
         "it, with GROUP's body-material entries and any --material.\n\n"
+        "GROUP may instead be a model to bring in: a glTF 2.0 .gltf (with its buffers) or .glb,\n"
+        "or an OBJ .obj (with its .mtl). Each triangle primitive of each node instance becomes a\n"
+        "body in world space, each OBJ object, group and material run one; materials, the base\n"
+        "colour texture, directional lights and the first perspective camera come along; files\n"
+        "are read only from the model's own folder. The README says what each mapping does.\n\n"
         "Exit status: 0 when OUTPUT was written, 1 when the load failed or the scene cannot be\n"
         "converted, 2 for a usage error. Nothing is left at OUTPUT unless it was written.");
     app_.add_option("--faces", faces_,

@@ -942,8 +942,7 @@ class GltfImport {
       out.yon = static_cast<float>(p.zfar);
     } else {
       out.yon = static_cast<float>(p.znear * kYonPerHither);
-      status_.notes.push_back(where + " has no far plane: yon is set to " +
-                              std::to_string(kYonPerHither) + " times its hither");
+      status_.notes.push_back(where + " has no far plane: yon is set to 100000 times its hither");
     }
     const double eye[3] = {world[12], world[13], world[14]};
     const auto forward = Axis(world, 0, 0, -1);
@@ -1029,7 +1028,7 @@ Status Import(const unsigned char* bytes, size_t size, const std::string& folder
             : loader.LoadASCIIFromString(&model, &err, &warn, reinterpret_cast<const char*>(bytes),
                                          length, "");
     if (!context.refusal.empty()) return status.Fail(StatusCode::kInvalidInput, context.refusal);
-    if (!loaded && !context.unreadable.empty()) {
+    if (!loaded && !context.unreadable.empty() && err.find("File not found") != std::string::npos) {
       return status.Fail(StatusCode::kInvalidInput, context.unreadable);
     }
     if (!loaded) {

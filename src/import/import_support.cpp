@@ -94,7 +94,8 @@ std::string Namer::TakeFileName(std::string_view raw, std::string_view fallback,
   for (size_t n = 2; !used_.insert(unique).second; ++n) {
     unique = stem + "_" + std::to_string(n) + std::string(extension);
   }
-  if (!raw.empty() && unique != raw) {
+  // Only a changed name is news; an ending added to a bare name is not.
+  if (!raw.empty() && unique != raw && unique != std::string(raw) + std::string(extension)) {
     status.notes.push_back("image " + Shown(raw) + " is written as " + Shown(unique));
   }
   return unique;

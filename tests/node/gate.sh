@@ -20,7 +20,7 @@ done
 
 missing=""
 command -v node >/dev/null 2>&1 || missing="$missing; node is not installed"
-for package in gltf-validator three puppeteer-core pngjs; do
+for package in gltf-validator three puppeteer-core pngjs @gltf-transform/core @gltf-transform/extensions; do
   [ -f "$here/node_modules/$package/package.json" ] ||
     missing="$missing; tests/node/node_modules/$package is absent (run npm ci in tests/node)"
 done
