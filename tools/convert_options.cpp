@@ -49,9 +49,12 @@ class ConvertApp {
         "or an OBJ .obj (with its .mtl). Each triangle primitive of each node instance becomes a\n"
         "body in world space, each OBJ object, group and material run one; materials, the base\n"
         "colour texture, directional lights and the first perspective camera come along; files\n"
-        "are read only from the model's own folder. The README says what each mapping does.\n\n"
-        "Exit status: 0 when OUTPUT was written, 1 when the load failed or the scene cannot be\n"
-        "converted, 2 for a usage error. Nothing is left at OUTPUT unless it was written.");
+        "are read only from the model's own folder. Written as a .grp, each body's material\n"
+        "becomes a body-material entry and the textures are written beside it as they came, so\n"
+        "the scene converts back with no options. The README says what each mapping does.\n\n"
+        "Exit status: 0 when OUTPUT was written, 1 when the load failed, the model was refused or\n"
+        "the scene cannot be converted, 2 for a usage error. Nothing is left at OUTPUT unless it\n"
+        "was written.");
     app_.add_option("--faces", faces_,
                     "which array each of a face's three triples indexes: three of position, "
                     "normal, uv, none (default position,normal,uv)")

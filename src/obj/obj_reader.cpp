@@ -3,6 +3,7 @@
 // them and the materials onto a Scene.
 #include <tiny_obj_loader.h>
 
+#include <algorithm>
 #include <cmath>
 #include <istream>
 #include <limits>
@@ -10,6 +11,7 @@
 #include <new>
 #include <streambuf>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -364,6 +366,26 @@ class ObjImport {
   Numbering uvs_;
 };
 
+// The library reads the name after usemtl up to the first space while newmtl keeps the whole
+// line, so a material whose name holds a space cannot be worn; the library says so only in its
+// warning text, the one place the lost assignment shows.
+void UnknownMaterialWarnings(const std::string& warn, Status& status) {
+  constexpr std::string_view kFrom = "material [ '";
+  constexpr std::string_view kTo = "' ] not found";
+  size_t line = 0;
+  while (line < warn.size()) {
+    const size_t end = std::min(warn.find('\n', line), warn.size());
+    const std::string_view text(warn.data() + line, end - line);
+    const size_t to = text.rfind(kTo);
+    if (text.substr(0, kFrom.size()) == kFrom && to != std::string_view::npos) {
+      status.warnings.push_back("usemtl " + Shown(text.substr(kFrom.size(), to - kFrom.size())) +
+                                ": the material library has no material of that name, so the "
+                                "faces after it wear none");
+    }
+    line = end + 1;
+  }
+}
+
 Status Import(const char* text, size_t size, const std::string& folder, ImportedScene& out) {
   Status status;
   try {
@@ -389,6 +411,7 @@ Status Import(const char* text, size_t size, const std::string& folder, Imported
                          "not an OBJ text mesh this reader accepts: " + line);
     }
     for (std::string& missing : materialReader.missing) status.warnings.push_back(missing);
+    UnknownMaterialWarnings(warn, status);
     ObjImport mapping(attrib, shapes, materials, input, out, status);
     if (!mapping.Run() && status.ok()) status.Fail(StatusCode::kInvalidInput, "import failed");
   } catch (const std::bad_alloc&) {

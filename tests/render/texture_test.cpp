@@ -3,7 +3,6 @@
 #include "render/texture.h"
 
 #include <gtest/gtest.h>
-#include <turbojpeg.h>
 
 #include <cstdint>
 #include <string>
@@ -11,6 +10,7 @@
 
 #include "sceneio/picture.h"
 #include "support/buffer_of.h"
+#include "support/jpeg_of.h"
 
 namespace sceneio {
 namespace {
@@ -92,18 +92,6 @@ TEST(Texture, FootprintChoosesTheMipmap) {
   EXPECT_NEAR(SampleTexture(texture, centre, centre, 2.8f * texel, 0, 0, texel)[0], 0.5f, 5e-3);
 }
 
-std::string JpegOf(const std::vector<uint8_t>& rgb, int width, int height) {
-  tjhandle handle = tjInitCompress();
-  unsigned char* bytes = nullptr;
-  unsigned long size = 0;
-  const int status = tjCompress2(handle, rgb.data(), width, 0, height, TJPF_RGB, &bytes, &size,
-                                 TJSAMP_444, 100, 0);
-  std::string out = status == 0 ? std::string(reinterpret_cast<char*>(bytes), size) : "";
-  tjFree(bytes);
-  tjDestroy(handle);
-  return out;
-}
-
 TEST(Texture, LoadsPngAndJpegFilesAndRefusesOthers) {
   testing::TempDir dir;
   Picture picture;
@@ -120,7 +108,7 @@ TEST(Texture, LoadsPngAndJpegFilesAndRefusesOthers) {
   ASSERT_TRUE(encoded.ok()) << encoded.message;
   std::string error;
   dir.Write("a.png", std::string(png.begin(), png.end()));
-  const std::string jpeg = JpegOf(picture.rgb, 16, 16);
+  const std::string jpeg = testing::JpegOf(picture.rgb, 16, 16);
   ASSERT_FALSE(jpeg.empty());
   dir.Write("a.jpg", jpeg);
   dir.Write("short.png", std::string(reinterpret_cast<const char*>(png.data()), 20));
