@@ -98,7 +98,9 @@ int Run(const ConvertCommandLine& command) {
   const InputKind input = InputKindOf(inputPath);
   std::vector<sceneio::BodyMaterial> entries;
   if (input == InputKind::kGroup) {
-    const sceneio::Status loaded = sceneio::LoadScene(scene, command.groupPath.c_str());
+    sceneio::LoadOptions load;
+    load.threads = command.threads;  // 0: one per core
+    const sceneio::Status loaded = sceneio::LoadScene(scene, command.groupPath.c_str(), load);
     if (!loaded.ok()) {
       Say("", "the load failed: " + loaded.message);
       return 1;

@@ -74,6 +74,11 @@ class ConvertApp {
                     "the scene's up axis: with z, the scene is turned so that +Z becomes glTF's "
                     "+Y (default y; for .gltf, .glb and .png OUTPUT)")
         ->type_name("y|z");
+    app_.add_option("--threads", parsed_.threads,
+                    "how many threads load the scene (default: one per core); the load is the "
+                    "same with any number")
+        ->type_name("N")
+        ->check(CLI::Range(1, 1024));
     app_.set_version_flag("--version", std::string(SCENEIO_VERSION), "the program's version");
     app_.add_option("GROUP", group_, "the scene's group file")->required()->type_name("");
     app_.add_option("OUTPUT", output_, "the file to write")->required()->type_name("");

@@ -29,7 +29,8 @@ struct ConvertCommandLine {
   std::vector<std::pair<std::string, std::string>> materials;
   int32_t width = 800;  // of a picture (kPng), from --size
   int32_t height = 600;
-  std::string error;  // for kUsageError: what was wrong, one line without a line feed
+  int32_t threads = 0;  // from --threads; 0: one per core
+  std::string error;    // for kUsageError: what was wrong, one line without a line feed
 };
 
 // Reads argv[1..argc-1]: [OPTIONS] GROUP OUTPUT. A forward slash in GROUP becomes a

@@ -25,16 +25,23 @@ bool WriteAll(const std::string& text) {
          std::fflush(stdout) == 0;
 }
 
+// The load with the threads asked for; its result as Load gives it.
+int32_t LoadWithThreads(Scene& scene, const InspectOptions& options) {
+  sceneio::LoadOptions load;
+  load.threads = options.threads;  // 0: one per core
+  return sceneio::LoadScene(scene, options.groupPath.c_str(), load).ok() ? 0 : -1;
+}
+
 int RunSummary(const InspectOptions& options) {
   Scene scene;
-  const int32_t result = scene.Load(options.groupPath.c_str());
+  const int32_t result = LoadWithThreads(scene, options);
   if (!WriteAll(sceneio::SceneSummary(scene, result))) return 1;
   return StatusOf(result);
 }
 
 int RunJson(const InspectOptions& options) {
   Scene scene;
-  const int32_t result = scene.Load(options.groupPath.c_str());
+  const int32_t result = LoadWithThreads(scene, options);
   if (!sceneio::WriteSceneJson(scene, result, stdout).ok()) return 1;
   return StatusOf(result);
 }

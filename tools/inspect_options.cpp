@@ -67,6 +67,11 @@ class InspectApp {
         "are, 2 for a usage error.");
     group_ = app_.add_option("GROUP", groupArg_, "the scene's group file (default dork\\dork.grp)")
                  ->type_name("");
+    app_.add_option("--threads", parsed_.options.threads,
+                    "how many threads load the scene (default: one per core); the load is the "
+                    "same with any number")
+        ->type_name("N")
+        ->check(CLI::Range(1, 1024));
     for (const ModeOption& option : kModeOptions) {
       app_.add_flag_callback(
               std::string(option.flag), [this, &option] { SetMode(option); },

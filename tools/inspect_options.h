@@ -1,6 +1,7 @@
 // scene-inspect's command line: which view of the scene to print, and of which group file.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace sceneio {
@@ -11,6 +12,7 @@ enum class InspectMode { kSummary, kJson, kCheck };
 struct InspectOptions {
   InspectMode mode = InspectMode::kSummary;
   std::string groupPath = "dork\\dork.grp";  // as Load takes it: backslashes separate directories
+  int32_t threads = 0;                       // from --threads; 0: one per core
 };
 
 enum class CommandLine { kRun, kHelp, kVersion, kUsageError };

@@ -4,6 +4,7 @@
 #include <new>
 #include <span>
 #include <string>
+#include <thread>
 
 #include "io/file_read.h"
 #include "io/names.h"
@@ -77,7 +78,10 @@ int32_t Scene::Load(const char* groupPath, ParseObserver* observer) {
 
 Status LoadScene(Scene& scene, const char* groupPath, const LoadOptions& options) {
   Status status;
-  const Stop stop = GuardedLoad(scene, groupPath, options.observer, options.threads);
+  // 0 or less: one thread per core.
+  const int threads =
+      options.threads > 0 ? options.threads : static_cast<int>(std::thread::hardware_concurrency());
+  const Stop stop = GuardedLoad(scene, groupPath, options.observer, threads);
   if (stop == Stop::kNone) return status;
   try {
     status.Fail(stop == Stop::kOutOfMemory ? StatusCode::kOutOfMemory : StatusCode::kLoadFailed,

@@ -188,10 +188,35 @@ TEST(ParseCommandLine, MatchesTable) {
   }
 }
 
+// How many threads load the scene: one per core unless --threads gives a number from 1 on.
+TEST(ParseCommandLine, ThreadsOption) {
+  const struct {
+    std::vector<const char*> args;
+    CommandLine action;
+    int32_t threads;
+  } cases[] = {
+      {{}, CommandLine::kRun, 0},
+      {{"--threads", "2"}, CommandLine::kRun, 2},
+      {{"--json", "--threads", "3", "g.grp"}, CommandLine::kRun, 3},
+      {{"--threads", "0"}, CommandLine::kUsageError, 0},
+      {{"--threads", "two"}, CommandLine::kUsageError, 0},
+      {{"--threads"}, CommandLine::kUsageError, 0},
+  };
+  for (const auto& c : cases) {
+    std::vector<const char*> argv = {"scene-inspect"};
+    argv.insert(argv.end(), c.args.begin(), c.args.end());
+    SCOPED_TRACE(argv.size() > 2 ? argv[2] : "(none)");
+    const ParsedCommandLine parsed = ParseCommandLine(static_cast<int>(argv.size()), argv.data());
+    EXPECT_EQ(parsed.action, c.action) << parsed.error;
+    if (c.action == CommandLine::kRun) EXPECT_EQ(parsed.options.threads, c.threads);
+  }
+}
+
 TEST(InspectUsage, NamesEveryOption) {
   const std::string usage = InspectUsage();
   EXPECT_EQ(usage.rfind("usage: scene-inspect [--json] [GROUP]\n", 0), 0u) << usage;
   EXPECT_NE(usage.find("--help"), std::string::npos);
+  EXPECT_NE(usage.find("--threads"), std::string::npos);
 }
 
 }  // namespace

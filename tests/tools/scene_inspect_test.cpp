@@ -148,5 +148,25 @@ TEST(SceneInspect, SlashFormsOfTheDefaultGroupLoadTheSameScene) {
   }
 }
 
+// Any number of threads dumps the same scene, and a scene that stops at a missing file the same
+// partial one; the summary of a load is the one a single thread gives.
+TEST(SceneInspect, ThreadsLoadTheSameScene) {
+  const std::string examples = std::string(SCENEIO_SOURCE_DIR) + "/examples";
+  TempDir broken;
+  broken.Write("dork/dork.grp", "include \"s.lgt\"\ninclude \"s.cam\"\n");
+  broken.Write("dork/s.lgt", "< (name \"a\" brightness 1 ) >\n");
+  for (const std::string& dir : {examples, broken.root().string()}) {
+    for (const char* mode : {"--json", ""}) {
+      SCOPED_TRACE(dir + " " + mode);
+      const auto one = RunProgram(SCENE_INSPECT_PATH, dir, std::string(mode) + " --threads 1");
+      for (const char* threads : {" --threads 2", " --threads 5", ""}) {
+        const auto run = RunProgram(SCENE_INSPECT_PATH, dir, std::string(mode) + threads);
+        EXPECT_EQ(run.status, one.status);
+        EXPECT_TRUE(run.out == one.out) << threads;
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace sceneio
