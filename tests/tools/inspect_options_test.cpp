@@ -208,7 +208,9 @@ TEST(ParseCommandLine, ThreadsOption) {
     SCOPED_TRACE(argv.size() > 2 ? argv[2] : "(none)");
     const ParsedCommandLine parsed = ParseCommandLine(static_cast<int>(argv.size()), argv.data());
     EXPECT_EQ(parsed.action, c.action) << parsed.error;
-    if (c.action == CommandLine::kRun) EXPECT_EQ(parsed.options.threads, c.threads);
+    if (c.action == CommandLine::kRun) {
+      EXPECT_EQ(parsed.options.threads, c.threads);
+    }
   }
 }
 
