@@ -3,12 +3,15 @@
 // untrusted and the library checks few of them.
 #include <tiny_gltf.h>
 
+#include <algorithm>
 #include <array>
+#include <cctype>
 #include <cmath>
 #include <cstring>
 #include <limits>
 #include <new>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -35,6 +38,32 @@ constexpr double kYonPerHither = 100000;
 // can multiply a small document, and memory must stay in proportion to the input.
 constexpr uint64_t kElementsPerInputByte = 32;
 constexpr uint64_t kElementAllowance = uint64_t{16} << 20;
+
+// Extensions the import reads.
+constexpr std::string_view kReadExtensions[] = {"KHR_lights_punctual", "KHR_materials_specular",
+                                                "KHR_mesh_quantization"};
+
+// Extensions a document may require whose absence changes only how a surface is shaded: the
+// import goes on without them (and says so). Any other required extension (compressed or
+// instanced geometry) would leave bodies wrong or missing, so the document is refused.
+constexpr std::string_view kShadingExtensionPrefixes[] = {"KHR_materials_", "KHR_texture_",
+                                                          "EXT_texture_"};
+
+// A URI's %XX escapes decoded, as tinygltf decodes them to find the file.
+std::string DecodedUri(const std::string& uri) {
+  std::string out;
+  for (size_t i = 0; i < uri.size(); ++i) {
+    if (uri[i] == '%' && i + 2 < uri.size() &&
+        std::isxdigit(static_cast<unsigned char>(uri[i + 1])) &&
+        std::isxdigit(static_cast<unsigned char>(uri[i + 2]))) {
+      out += static_cast<char>(std::stoi(uri.substr(i + 1, 2), nullptr, 16));
+      i += 2;
+    } else {
+      out += uri[i];
+    }
+  }
+  return out;
+}
 
 Matrix Multiply(const Matrix& a, const Matrix& b) {
   Matrix out{};
@@ -220,6 +249,7 @@ class GltfImport {
         budget_(kElementAllowance + inputBytes * kElementsPerInputByte) {}
 
   bool Run() {
+    if (!CheckExtensions()) return false;
     if (!MapMaterials()) return false;
     std::vector<int> roots;
     if (!Roots(roots)) return false;
@@ -245,6 +275,33 @@ class GltfImport {
     return Fail(what + " would make " + std::to_string(elements) +
                 " more values than a document of this size may (instances and accessors "
                 "without a buffer are limited in proportion to the input)");
+  }
+
+  // --- extensions ------------------------------------------------------------------------
+
+  bool CheckExtensions() {
+    const auto listed = [](const auto& list, const std::string& name) {
+      return std::find(std::begin(list), std::end(list), name) != std::end(list);
+    };
+    for (const std::string& name : model_.extensionsRequired) {
+      if (listed(kReadExtensions, name)) continue;
+      const bool shading =
+          std::any_of(std::begin(kShadingExtensionPrefixes), std::end(kShadingExtensionPrefixes),
+                      [&](std::string_view prefix) { return name.starts_with(prefix); });
+      if (!shading) {
+        return Fail("the document requires extension " + Shown(name) +
+                    ", which this reader does not read: its bodies would come in wrong or not "
+                    "at all");
+      }
+    }
+    std::string unread;
+    for (const std::string& name : model_.extensionsUsed) {
+      if (!listed(kReadExtensions, name)) unread += (unread.empty() ? "" : ", ") + Shown(name);
+    }
+    if (!unread.empty()) {
+      status_.warnings.push_back("extensions left out (what they add is not imported): " + unread);
+    }
+    return true;
   }
 
   // --- accessors -------------------------------------------------------------------------
@@ -485,7 +542,9 @@ class GltfImport {
     if (known != imageFiles_.end()) return known->second;
     const tinygltf::Image& image = model_.images[index];
     std::string raw = image.name;
-    if (raw.empty() && !image.uri.empty() && !tinygltf::IsDataURI(image.uri)) raw = image.uri;
+    if (raw.empty() && !image.uri.empty() && !tinygltf::IsDataURI(image.uri)) {
+      raw = DecodedUri(image.uri);
+    }
     const char* extension = image.mimeType == "image/png" ? ".png" : ".jpg";
     std::string fileName =
         imageNames_.TakeFileName(raw, "image" + std::to_string(index), extension, status_);
@@ -608,7 +667,16 @@ class GltfImport {
   }
 
   bool VisitNode(const tinygltf::Node& node, size_t index, const Matrix& world) {
-    if (node.mesh >= 0 && !AddMesh(node, index, world)) return false;
+    if (node.mesh >= 0 && node.skin >= 0) {
+      // A skinned mesh is placed by its joints alone, never by its node; without the joints
+      // it stands in the pose it was modelled in.
+      status_.warnings.push_back("node " + std::to_string(index) + ": skin " +
+                                 std::to_string(node.skin) +
+                                 " left out: the mesh is taken in its bind pose");
+      if (!AddMesh(node, index, kIdentity)) return false;
+    } else if (node.mesh >= 0 && !AddMesh(node, index, world)) {
+      return false;
+    }
     NoteLight(node, index, world);
     NoteCamera(node, index, world);
     return true;

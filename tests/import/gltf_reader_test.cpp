@@ -15,6 +15,7 @@
 #include "sceneio/import.h"
 #include "support/buffer_of.h"
 #include "support/gltf_read.h"
+#include "support/run_program.h"
 
 namespace sceneio {
 namespace {
@@ -249,8 +250,80 @@ TEST(GltfImport, MoreThanAHundredBodiesWarns) {
   EXPECT_NE(status.warnings[0].find("101 bodies"), std::string::npos);
 }
 
-// The sample through the export and back: every welded corner's position and uv bit for bit,
-// its normal's direction within 1e-6, and the material each body wore.
+// Every welded corner of every body whose normals the export keeps: its position and uv bit
+// for bit, its normal's direction within 1e-6.
+void ExpectCornersSurvive(const Scene& scene, const ImportedScene& back) {
+  ASSERT_EQ(back.scene.objects.count, scene.objects.count);
+  for (int32_t b = 0; b < scene.objects.count; ++b) {
+    const Body& before = scene.objects.items[b];
+    const Body& after = back.scene.objects.items[b];
+    SCOPED_TRACE("body " + before.name);
+    EXPECT_EQ(after.name, before.name);
+    ASSERT_EQ(after.faces.count, before.faces.count);
+    const bool uvs = before.uvs.count > 0;
+    const bool normals = before.normals.count > 0;
+    ASSERT_EQ(after.uvs.count > 0, uvs);
+    ASSERT_EQ(after.normals.count > 0, normals);
+    for (int32_t f = 0; f < before.faces.count; ++f) {
+      const Face& was = before.faces.items[f];
+      const Face& is = after.faces.items[f];
+      for (int k = 0; k < 3; ++k) {
+        const Vector3& p0 = before.vertices.items[was.triple1[k]];
+        const Vector3& p1 = after.vertices.items[is.triple1[k]];
+        ASSERT_EQ(std::bit_cast<uint32_t>(p0.x), std::bit_cast<uint32_t>(p1.x)) << "face " << f;
+        ASSERT_EQ(std::bit_cast<uint32_t>(p0.y), std::bit_cast<uint32_t>(p1.y)) << "face " << f;
+        ASSERT_EQ(std::bit_cast<uint32_t>(p0.z), std::bit_cast<uint32_t>(p1.z)) << "face " << f;
+        if (uvs) {
+          const Vector2& t0 = before.uvs.items[was.triple3[k]];
+          const Vector2& t1 = after.uvs.items[is.triple3[k]];
+          ASSERT_EQ(std::bit_cast<uint32_t>(t0.u), std::bit_cast<uint32_t>(t1.u)) << "face " << f;
+          ASSERT_EQ(std::bit_cast<uint32_t>(t0.v), std::bit_cast<uint32_t>(t1.v)) << "face " << f;
+        }
+        if (normals) {
+          const Vector3& n0 = before.normals.items[was.triple2[k]];
+          const Vector3& n1 = after.normals.items[is.triple2[k]];
+          const double length =
+              std::sqrt(double(n0.x) * n0.x + double(n0.y) * n0.y + double(n0.z) * n0.z);
+          ASSERT_NEAR(n1.x, n0.x / length, 1e-6) << "face " << f;
+          ASSERT_NEAR(n1.y, n0.y / length, 1e-6) << "face " << f;
+          ASSERT_NEAR(n1.z, n0.z / length, 1e-6) << "face " << f;
+        }
+      }
+    }
+  }
+}
+
+// Generated scenes (several bodies, with and without normals and uvs) through the export as
+// .glb and the import back.
+class GeneratedScenes : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(GeneratedScenes, EveryCornerSurvivesExportAndImport) {
+  TempDir dir;
+  const auto made = testing::RunProgram(
+      "python3", dir.root().string(),
+      "'" + std::string(SCENEIO_SOURCE_DIR) + "/bench/make-scene' --out dork " + GetParam());
+  ASSERT_EQ(made.status, 0) << made.out;
+  Scene scene;
+  ASSERT_EQ(scene.Load(dir.GroupPath().c_str()), 0);
+  const std::string glb = (dir.root() / "scene.glb").string();
+  const Status written = WriteGltf(scene, ExportOptions{}, glb);
+  ASSERT_TRUE(written.ok()) << written.message;
+  ImportedScene back;
+  const Status status = ImportGltf(glb, back);
+  ASSERT_TRUE(status.ok()) << status.message;
+  ExpectCornersSurvive(scene, back);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, GeneratedScenes,
+    ::testing::Values("--triangles 900 --bodies 4 --seed 3",
+                      "--triangles 600 --bodies 3 --seed 5 --no-uvs",
+                      "--triangles 600 --bodies 3 --seed 7 --no-normals",
+                      "--triangles 400 --bodies 2 --seed 11 --no-normals --no-uvs"),
+    [](const auto& info) { return "Row" + std::to_string(info.index); });
+
+// The sample through the export and back: every corner as above, the material each body wore
+// and its texture.
 TEST(GltfImport, SampleSurvivesExportAndImport) {
   Scene scene;
   std::string sample = std::string(SCENEIO_SOURCE_DIR) + "/examples/dork/dork.grp";
@@ -265,35 +338,7 @@ TEST(GltfImport, SampleSurvivesExportAndImport) {
   ImportedScene back;
   const Status status = ImportGltf(glb, back);
   ASSERT_TRUE(status.ok()) << status.message;
-  ASSERT_EQ(back.scene.objects.count, scene.objects.count);
-  for (int32_t b = 0; b < scene.objects.count; ++b) {
-    const Body& before = scene.objects.items[b];
-    const Body& after = back.scene.objects.items[b];
-    EXPECT_EQ(after.name, before.name);
-    ASSERT_EQ(after.faces.count, before.faces.count);
-    for (int32_t f = 0; f < before.faces.count; ++f) {
-      const Face& was = before.faces.items[f];
-      const Face& is = after.faces.items[f];
-      for (int k = 0; k < 3; ++k) {
-        const Vector3& p0 = before.vertices.items[was.triple1[k]];
-        const Vector3& p1 = after.vertices.items[is.triple1[k]];
-        EXPECT_EQ(std::bit_cast<uint32_t>(p0.x), std::bit_cast<uint32_t>(p1.x));
-        EXPECT_EQ(std::bit_cast<uint32_t>(p0.y), std::bit_cast<uint32_t>(p1.y));
-        EXPECT_EQ(std::bit_cast<uint32_t>(p0.z), std::bit_cast<uint32_t>(p1.z));
-        const Vector2& t0 = before.uvs.items[was.triple3[k]];
-        const Vector2& t1 = after.uvs.items[is.triple3[k]];
-        EXPECT_EQ(std::bit_cast<uint32_t>(t0.u), std::bit_cast<uint32_t>(t1.u));
-        EXPECT_EQ(std::bit_cast<uint32_t>(t0.v), std::bit_cast<uint32_t>(t1.v));
-        const Vector3& n0 = before.normals.items[was.triple2[k]];
-        const Vector3& n1 = after.normals.items[is.triple2[k]];
-        const double length =
-            std::sqrt(double(n0.x) * n0.x + double(n0.y) * n0.y + double(n0.z) * n0.z);
-        EXPECT_NEAR(n1.x, n0.x / length, 1e-6);
-        EXPECT_NEAR(n1.y, n0.y / length, 1e-6);
-        EXPECT_NEAR(n1.z, n0.z / length, 1e-6);
-      }
-    }
-  }
+  ExpectCornersSurvive(scene, back);
   ASSERT_EQ(back.bodyMaterials.size(), 2u);
   EXPECT_EQ(back.bodyMaterials[0],
             std::make_pair(std::string("\"cube\""), std::string("\"brick\"")));
@@ -438,6 +483,20 @@ const BadRow kBadRows[] = {
        return doc.dump();
      },
      "runs past the end of its buffer"},
+    {"compressed_geometry_required",
+     [] {
+       json doc = json::parse(TriangleWith(json::object()));
+       doc["extensionsUsed"] = doc["extensionsRequired"] = {"KHR_draco_mesh_compression"};
+       return doc.dump();
+     },
+     "requires extension \"KHR_draco_mesh_compression\", which this reader does not read"},
+    {"unknown_extension_required",
+     [] {
+       json doc = json::parse(TriangleWith(json::object()));
+       doc["extensionsUsed"] = doc["extensionsRequired"] = {"EXT_meshopt_compression"};
+       return doc.dump();
+     },
+     "requires extension \"EXT_meshopt_compression\""},
     {"not_json", [] { return std::string("{\"asset\": {\"version\": \"2.0\"}, "); },
      "not a glTF 2.0 document"},
     {"truncated_glb", [] { return std::string("glTF\x02\0\0\0\x40\0\0\0", 12); },
@@ -460,6 +519,95 @@ TEST_P(GltfRefusals, StopWithTheElementAndWhy) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, GltfRefusals, ::testing::ValuesIn(kBadRows),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Habits of other tools' files that the import passes over, telling what it left out, while
+// the rest comes in as it would without them.
+struct HabitRow {
+  const char* name;
+  std::string (*document)();  // written as model.gltf beside "my brick.png"
+  const char* warning;        // part of a warning, or empty for none at all
+  void (*check)(const ImportedScene& out);
+};
+
+std::string TexturedTriangle(const char* uri, json textureInfo = json::object()) {
+  json doc = json::parse(TriangleWith(json::object()));
+  doc["images"] = {{{"uri", uri}}};
+  doc["textures"] = {{{"source", 0}}};
+  textureInfo["index"] = 0;
+  doc["materials"] = {{{"pbrMetallicRoughness", {{"baseColorTexture", textureInfo}}}}};
+  doc["meshes"][0]["primitives"][0]["material"] = 0;
+  return doc.dump();
+}
+
+const HabitRow kHabitRows[] = {
+    {"escaped_image_uri_names_the_file_decoded", [] { return TexturedTriangle("my%20brick.png"); },
+     "",
+     [](const ImportedScene& out) {
+       ASSERT_EQ(out.images.size(), 1u);
+       EXPECT_EQ(out.images[0].fileName, "my_brick.png");
+       EXPECT_EQ(out.scene.materials.items[0].textureWidth, 64);
+     }},
+    {"texture_transform_is_told",
+     [] {
+       json doc = json::parse(TexturedTriangle(
+           "my%20brick.png", {{"extensions", {{"KHR_texture_transform", {{"scale", {2, 2}}}}}}}));
+       doc["extensionsUsed"] = doc["extensionsRequired"] = {"KHR_texture_transform"};
+       return doc.dump();
+     },
+     "extensions left out (what they add is not imported): \"KHR_texture_transform\"",
+     [](const ImportedScene& out) { EXPECT_EQ(out.images.size(), 1u); }},
+    {"quantized_positions_read_as_numbers",
+     [] {
+       GltfDoc doc;
+       const int p = doc.Accessor(doc.View(std::vector<int16_t>{0, 0, 0, 100, 0, 0, 0, -100, 0, 0}),
+                                  5122, 3, "VEC3");
+       doc.json["extensionsUsed"] = doc.json["extensionsRequired"] = {"KHR_mesh_quantization"};
+       doc.Node({{"mesh", doc.Mesh({{"POSITION", p}})}});
+       return doc.Text();
+     },
+     "",
+     [](const ImportedScene& out) {
+       ASSERT_EQ(out.scene.objects.count, 1);
+       EXPECT_EQ(out.scene.objects.items[0].vertices.items[1].x, 100);
+       EXPECT_EQ(out.scene.objects.items[0].vertices.items[2].y, -100);
+     }},
+    {"skinned_mesh_stands_in_its_bind_pose",
+     [] {
+       json doc = json::parse(TriangleWith(json::object()));
+       doc["nodes"] = {{{"mesh", 0}, {"skin", 0}, {"translation", {5, 0, 0}}}, {{"name", "joint"}}};
+       doc["skins"] = {{{"joints", {1}}}};
+       doc["scenes"] = {{{"nodes", {0, 1}}}};
+       return doc.dump();
+     },
+     "node 0: skin 0 left out: the mesh is taken in its bind pose",
+     [](const ImportedScene& out) {
+       ASSERT_EQ(out.scene.objects.count, 1);
+       EXPECT_EQ(out.scene.objects.items[0].vertices.items[1].x, 1);
+     }},
+};
+
+class GltfHabits : public ::testing::TestWithParam<HabitRow> {};
+
+TEST_P(GltfHabits, ImportWhatTheyCanAndTellTheRest) {
+  TempDir dir;
+  dir.Write("my brick.png",
+            testing::ReadBytes(std::string(SCENEIO_SOURCE_DIR) + "/examples/dork/brick.png"));
+  const std::filesystem::path path = dir.Write("model.gltf", GetParam().document());
+  ImportedScene out;
+  const Status status = ImportGltf(path.string(), out);
+  ASSERT_TRUE(status.ok()) << status.message;
+  std::string warnings;
+  for (const std::string& warning : status.warnings) warnings += warning + "\n";
+  if (*GetParam().warning == 0) {
+    EXPECT_EQ(warnings, "");
+  } else {
+    EXPECT_NE(warnings.find(GetParam().warning), std::string::npos) << warnings;
+  }
+  GetParam().check(out);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, GltfHabits, ::testing::ValuesIn(kHabitRows),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(GltfImport, ABufferBesideTheDocumentIsRead) {

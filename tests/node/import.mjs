@@ -1,7 +1,9 @@
 // A glTF file another tool wrote, brought in by scene-convert: glTF-Transform writes a model with
 // a node hierarchy with transforms, a mesh used by two nodes, a primitive per material, a
 // triangle strip, a sparse accessor, normalised texture coordinates, an embedded PNG, a
-// directional light and a camera. scene-convert imports it and writes it again as .glb:
+// directional light and a camera, once as a .glb and once as a .gltf with its buffer and PNG
+// beside it. scene-convert imports each, writes it as the five files, and converts those (with
+// no options) to .glb again:
 //   - the Khronos validator finds 0 errors and 0 warnings in what it wrote;
 //   - the triangle count, the world-space bounds and which material each primitive wears are
 //     those of the original;
@@ -150,23 +152,11 @@ async function silhouette(file, background) {
   return drawn;
 }
 
-async function main(argv) {
-  const options = parseArguments(argv);
-  const dir = path.resolve(options.dir);
-  await rm(dir, { recursive: true, force: true });
-  await mkdir(dir, { recursive: true });
-  const io = new NodeIO().registerExtensions([KHRLightsPunctual]);
-  const model = path.join(dir, 'model.glb');
-  const original = makeModel();
-  await writeFile(model, await io.writeBinary(original));
-  const convert = path.resolve(options.convert);
-
-  // glTF -> scene -> glTF, valid and the same model.
-  const again = path.join(dir, 'again.glb');
-  run(convert, ['model.glb', 'again.glb'], dir);
+// What scene-convert wrote from the written scene against the model it came from.
+async function checkAgain(io, original, again) {
   const report = await validateFile(again);
   console.log(formatResult(report));
-  if (!passes(report)) throw new CheckFailure('the re-written model is not valid');
+  if (!passes(report)) throw new CheckFailure(`${again} is not valid`);
   const back = await io.read(again);
   const want = assignments(original);
   const got = assignments(back);
@@ -188,7 +178,31 @@ async function main(argv) {
   const lit = back.getRoot().listNodes().filter((node) => node.getExtension('KHR_lights_punctual'));
   if (lit.length !== 1) throw new CheckFailure('the light was not carried over');
   if (back.getRoot().listTextures().length !== 1) throw new CheckFailure('the embedded PNG was not carried over');
+}
 
+async function main(argv) {
+  const options = parseArguments(argv);
+  const dir = path.resolve(options.dir);
+  await rm(dir, { recursive: true, force: true });
+  await mkdir(dir, { recursive: true });
+  const io = new NodeIO().registerExtensions([KHRLightsPunctual]);
+  const model = path.join(dir, 'model.glb');
+  const original = makeModel();
+  await writeFile(model, await io.writeBinary(original));
+  const convert = path.resolve(options.convert);
+
+  // glTF -> scene (the five files) -> glTF, valid and the same model; the model as one .glb and
+  // as a .gltf with its buffer and PNG in files of their own.
+  await mkdir(path.join(dir, 'separate'));
+  await io.write(path.join(dir, 'separate', 'model.gltf'), original);
+  for (const input of ['model.glb', 'separate/model.gltf']) {
+    const folder = path.join(dir, `scene-${path.extname(input).slice(1)}`);
+    await mkdir(folder, { recursive: true });
+    run(convert, [input, path.join(folder, 'model.grp')], dir);
+    const again = path.join(folder, 'again.glb');
+    run(convert, ['model.grp', 'again.glb'], folder);
+    await checkAgain(io, original, again);
+  }
   // scene-convert's picture of the imported model against three.js's render of the original.
   const ours = path.join(dir, 'scene-convert.png');
   const theirs = path.join(dir, 'chromium.png');
