@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "body_materials.h"
 #include "convert_options.h"
+#include "sceneio/body_materials.h"
 #include "sceneio/file_kinds.h"
 #include "sceneio/gltf.h"
 #include "sceneio/import.h"
@@ -90,6 +90,38 @@ class StagedImages {
   std::string folder_;
 };
 
+// The entries are carried as they are; each --material goes over them.
+sceneio::Status WriteFiveFiles(const ConvertCommandLine& command, const Scene& scene,
+                               const sceneio::ExportOptions& typed,
+                               std::vector<sceneio::BodyMaterial> entries) {
+  std::vector<sceneio::BodyMaterial> over;
+  for (const auto& [body, material] : typed.bodyMaterials) over.push_back({body, material});
+  sceneio::Status status = sceneio::CheckBodyMaterials(scene, over);
+  if (status.ok()) status = sceneio::PutBodyMaterialsOver(entries, over);
+  if (!status.ok()) return status;
+  return sceneio::WriteScene(scene, command.outputPath, {std::move(entries)});
+}
+
+// The group file's (or the model's) entries dress the bodies by default; --material comes later
+// and wins.
+sceneio::Status Export(const ConvertCommandLine& command, const Scene& scene,
+                       sceneio::ExportOptions options, std::vector<sceneio::BodyMaterial> entries,
+                       std::vector<size_t>& pairOf) {
+  const sceneio::Status kept = sceneio::KeepKnownBodyMaterials(scene, entries);
+  for (const std::string& warning : kept.warnings) Say("warning: ", warning);
+  if (!kept.ok()) return kept;
+  std::vector<std::pair<std::string, std::string>> first;
+  for (sceneio::BodyMaterial& entry : entries) {
+    first.emplace_back(std::move(entry.body), std::move(entry.material));
+  }
+  options.bodyMaterials.insert(options.bodyMaterials.begin(), first.begin(), first.end());
+  pairOf.insert(pairOf.begin(), first.size(), sceneio::kFromGroupFile);
+  return command.output == sceneio::OutputKind::kPng
+             ? sceneio::WritePicture(scene, options, command.width, command.height,
+                                     command.outputPath)
+             : sceneio::WriteGltf(scene, options, command.outputPath);
+}
+
 int Run(const ConvertCommandLine& command) {
   sceneio::ImportedScene imported;
   Scene& scene = imported.scene;
@@ -97,15 +129,16 @@ int Run(const ConvertCommandLine& command) {
   const std::string inputPath = sceneio::NativePath(command.groupPath);
   const InputKind input = InputKindOf(inputPath);
   std::vector<sceneio::BodyMaterial> entries;
+  sceneio::Status result;
   if (input == InputKind::kGroup) {
     sceneio::LoadOptions load;
     load.threads = command.threads;  // 0: one per core
-    const sceneio::Status loaded = sceneio::LoadScene(scene, command.groupPath.c_str(), load);
-    if (!loaded.ok()) {
-      Say("", "the load failed: " + loaded.message);
+    result = sceneio::LoadScene(scene, command.groupPath.c_str(), load);
+    if (!result.ok()) {
+      Say("", "the load failed: " + result.message);
       return 1;
     }
-    entries = sceneio::GroupBodyMaterials(scene);
+    result = sceneio::GroupBodyMaterials(scene, entries);
     ReleaseFileBytes(scene);
   } else {
     const sceneio::Status status = input == InputKind::kGltf
@@ -125,26 +158,11 @@ int Run(const ConvertCommandLine& command) {
     for (const auto& [body, material] : imported.bodyMaterials) entries.push_back({body, material});
   }
   std::vector<size_t> pairOf;
-  sceneio::Status result;
-  if (command.output == sceneio::OutputKind::kScene) {
-    sceneio::WriteOptions options;
-    std::string error;
-    if (!sceneio::WrittenBodyMaterials(scene, entries, command.materials, options.bodyMaterials,
-                                       error)) {
-      return UsageError(error);
-    }
-    result = sceneio::WriteScene(scene, command.outputPath, options);
-  } else {
-    // The group file's (or the model's) entries dress the bodies by default; --material comes later
-    // and wins.
-    sceneio::ExportOptions options = sceneio::OptionsFor(command, scene, pairOf);
-    std::vector<std::string> warnings;
-    sceneio::PutGroupBodyMaterialsFirst(scene, entries, options, pairOf, warnings);
-    for (const std::string& warning : warnings) Say("warning: ", warning);
-    result = command.output == sceneio::OutputKind::kPng
-                 ? sceneio::WritePicture(scene, options, command.width, command.height,
-                                         command.outputPath)
-                 : sceneio::WriteGltf(scene, options, command.outputPath);
+  const sceneio::ExportOptions options = sceneio::OptionsFor(command, scene, pairOf);
+  if (result.ok()) {
+    result = command.output == sceneio::OutputKind::kScene
+                 ? WriteFiveFiles(command, scene, options, std::move(entries))
+                 : Export(command, scene, options, std::move(entries), pairOf);
   }
   const auto inFlags = [&](const std::string& m) { return InFlags(m, command, pairOf); };
   for (const std::string& warning : result.warnings) Say("warning: ", inFlags(warning));

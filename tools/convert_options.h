@@ -1,6 +1,7 @@
 // scene-convert's command line: the group file, the output and how faces are read and dressed.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -41,6 +42,9 @@ ConvertCommandLine ParseConvertCommandLine(int argc, const char* const* argv);
 // of `scene` they show as. `pairOf` gets, for each bodyMaterials entry, its --material option.
 ExportOptions OptionsFor(const ConvertCommandLine& command, const Scene& scene,
                          std::vector<size_t>& pairOf);
+
+// The mark in `pairOf` of an entry that no --material stands for: one from the group file.
+inline constexpr size_t kFromGroupFile = static_cast<size_t>(-1);
 
 // A library message in the command line's words: option fields become their flags.
 std::string InFlags(const std::string& message, const ConvertCommandLine& command,

@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "inspect_options.h"
-#include "scene_summary.h"
 #include "sceneio/diagnostics.h"
 #include "sceneio/dump.h"
 #include "sceneio/scene.h"
@@ -35,7 +34,7 @@ int32_t LoadWithThreads(Scene& scene, const InspectOptions& options) {
 int RunSummary(const InspectOptions& options) {
   Scene scene;
   const int32_t result = LoadWithThreads(scene, options);
-  if (!WriteAll(sceneio::SceneSummary(scene, result))) return 1;
+  if (!sceneio::WriteSceneSummary(scene, result, stdout).ok()) return 1;
   return StatusOf(result);
 }
 

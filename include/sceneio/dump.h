@@ -1,4 +1,5 @@
-// The scene dump: everything a load left in memory as one JSON document of fixed shape.
+// What a load left in memory, shown: the dump (one JSON document of fixed shape) and the
+// summary for people.
 #pragma once
 
 #include <cstdint>
@@ -25,5 +26,13 @@ std::string SceneJson(const Scene& scene, int32_t result);
 // The same document written to `out` in large chunks, so memory stays bounded however large
 // the scene is. kWriteFailed when a write failed.
 Status WriteSceneJson(const Scene& scene, int32_t result, std::FILE* out);
+
+// The summary for people after a `Load` that returned `result`: what was read, what stopped the
+// load, what each collection holds, as plain text in aligned columns. Its wording is free to
+// change: nothing parses it.
+std::string SceneSummary(const Scene& scene, int32_t result);
+
+// The same text written to `out`. kWriteFailed when the write failed.
+Status WriteSceneSummary(const Scene& scene, int32_t result, std::FILE* out);
 
 }  // namespace sceneio

@@ -7,18 +7,11 @@
 #include <string_view>
 #include <vector>
 
+#include "sceneio/body_materials.h"
 #include "sceneio/scene.h"
 #include "sceneio/status.h"
 
 namespace sceneio {
-
-// A group-file entry `body-material BODY MATERIAL`: every body of that name wears that
-// material. Both are name tokens exactly as the object and material files hold them, quotes
-// and all: {"\"cube\"", "\"brick\""}.
-struct BodyMaterial {
-  std::string body;
-  std::string material;
-};
 
 struct WriteOptions {
   // Written after the include entries, in this order.
@@ -51,16 +44,5 @@ Status WriteScene(const Scene& scene, const std::string& groupPath, const WriteO
 // "name.lgt"). Fails as WriteScene does, but writes no file.
 Status WriteSceneText(const Scene& scene, const std::string& baseName, const WriteOptions& options,
                       SceneText& text);
-
-// A body-material entry as the group file holds it.
-struct BodyMaterialEntry {
-  BodyMaterial names;
-  int32_t offset = 0;     // of its "body-material" token in the group file
-  bool complete = false;  // false when the file ends before both names
-};
-
-// The body-material entries of a group file's bytes, in file order, complete or not. The load
-// passes over them; the export, the picture and the writer take them from here.
-Status ReadBodyMaterials(std::string_view groupBytes, std::vector<BodyMaterialEntry>& entries);
 
 }  // namespace sceneio

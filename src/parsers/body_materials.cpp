@@ -1,11 +1,12 @@
 // The body-material entries of a group file: `body-material BODY MATERIAL`, after the include
 // entries. The load passes over them like every token that is no include entry.
+#include "sceneio/body_materials.h"
+
 #include <new>
 #include <string_view>
 #include <vector>
 
 #include "io/token_reader.h"
-#include "sceneio/writer.h"
 
 namespace sceneio {
 

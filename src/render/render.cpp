@@ -10,6 +10,7 @@
 #include <new>
 #include <utility>
 
+#include "export/unit_vector.h"
 #include "render/shading.h"
 #include "render/texture.h"
 
@@ -18,18 +19,6 @@ namespace {
 
 // The made-up view looks down on the scene from the front right, as the sample camera does.
 constexpr double kFramingFrom[3] = {4, 3, 6};
-
-// In double, as the export normalises: the squared length of a finite float vector, or the
-// cross product of two edges of a large face, may overflow a float but not a double.
-Vector3 Normalized(double x, double y, double z) {
-  const double length = std::sqrt(x * x + y * y + z * z);
-  if (!(length > 0) || !std::isfinite(length)) return {};
-  return {static_cast<float>(x / length), static_cast<float>(y / length),
-          static_cast<float>(z / length)};
-}
-Vector3 Normalized(const Vector3& v) {
-  return Normalized(v.x, v.y, v.z);
-}
 
 float ToFloat(double value) {
   const double limit = std::numeric_limits<float>::max();
@@ -167,11 +156,11 @@ class Shader {
     const bool smooth = mesh.hasNormals;
     Vector3 normals[3];
     if (smooth) {
-      for (int k = 0; k < 3; ++k) normals[k] = Normalized(body.normals.items[corner[k]->normal]);
+      for (int k = 0; k < 3; ++k) normals[k] = UnitVector(body.normals.items[corner[k]->normal]);
     }
     const auto normalAt = [&](double b1, double b2) {
       const double b0 = 1 - b1 - b2;
-      return Normalized(b0 * normals[0].x + b1 * normals[1].x + b2 * normals[2].x,
+      return UnitVector(b0 * normals[0].x + b1 * normals[1].x + b2 * normals[2].x,
                         b0 * normals[0].y + b1 * normals[1].y + b2 * normals[2].y,
                         b0 * normals[0].z + b1 * normals[1].z + b2 * normals[2].z);
     };
@@ -191,7 +180,7 @@ class Shader {
     double b2 = 0;
     weights(sx, sy, b1, b2);
     const Vec3d ray = Ray(sx, sy);
-    const Vector3 toEye = Normalized(-ray.x, -ray.y, -ray.z);
+    const Vector3 toEye = UnitVector(-ray.x, -ray.y, -ray.z);
 
     // A GPU takes derivatives across each 2 x 2 block of pixels: the same here, on the
     // triangle's plane extended where a neighbour lies off the triangle.
@@ -257,7 +246,7 @@ class Shader {
 
   static Vector3 FaceNormal(const Vec3d& e1, const Vec3d& e2) {
     const Vec3d n = Cross(e1, e2);
-    return Normalized(n.x, n.y, n.z);
+    return UnitVector(n.x, n.y, n.z);
   }
 
   const std::vector<ShadingLight>& lights_;
@@ -519,7 +508,7 @@ Status RenderScene(const ExportScene& scene, int32_t width, int32_t height, Pict
     }
     std::vector<ShadingLight> lights;
     for (const ExportLight& light : scene.lights) {
-      const Vector3 travel = Normalized(light.direction);
+      const Vector3 travel = UnitVector(light.direction);
       if (travel.x == 0 && travel.y == 0 && travel.z == 0) continue;
       lights.push_back({{-travel.x, -travel.y, -travel.z},
                         {light.color.r * light.intensity, light.color.g * light.intensity,

@@ -13,9 +13,9 @@ Ninja (the programs only) and run on the same inputs, one after the other, in on
 - scenes written by bench/make-scene in several layouts.
 
 For each scene: scene-inspect (summary, --json, --check) and scene-convert to .glb, .gltf
-(with its .bin and texture copies) and a small .png, under the default options and under
---index-base 1, --faces uv,position,normal and --material with the scene's first body and
-material. Stdout, stderr, exit status and every file written must be byte-identical, except the
+(with its .bin and texture copies), a small .png and the five files again (.grp), under the
+default options and under --index-base 1, --faces uv,position,normal, --material with the
+scene's first body and material and --material naming a body no scene has. Stdout, stderr, exit status and every file written must be byte-identical, except the
 glTF asset.generator string (the .glb's chunk lengths are compared with it taken out).
 Exit status 0 when everything matches; the first differences are printed.
 """
@@ -151,8 +151,9 @@ def outputs(tools, folder, out_dir, material):
     option_sets = [[], ["--index-base", "1"], ["--faces", "uv,position,normal"]]
     if material:
         option_sets.append(["--material", material])
+    option_sets.append(["--material", "no such body=no such material"])
     for options in option_sets:
-        for output in ("out.glb", "out.gltf", "out.png"):
+        for output in ("out.glb", "out.gltf", "out.png", "out.grp"):
             shutil.rmtree(out_dir, ignore_errors=True)
             os.makedirs(out_dir)
             extra = ["--size", "48x32"] if output.endswith(".png") else []

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "scene_summary.h"
+#include "sceneio/dump.h"
 #include "support/buffer_of.h"
 #include "support/run_program.h"
 

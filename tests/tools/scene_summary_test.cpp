@@ -1,11 +1,11 @@
 // The human summary: columns that line up whatever the names, and names that cannot garble it.
-#include "scene_summary.h"
-
 #include <gtest/gtest.h>
 
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "sceneio/dump.h"
 
 namespace sceneio {
 namespace {

@@ -1,14 +1,14 @@
 // Builds the inspector's human summary: a table of the five files, then one table per collection.
-#include "scene_summary.h"
-
 #include <algorithm>
 #include <memory>
+#include <new>
 #include <string_view>
 #include <utility>
 #include <vector>
 
 #include "io/names.h"
 #include "scene/load_stop.h"
+#include "sceneio/dump.h"
 #include "sceneio/file_kinds.h"
 
 namespace sceneio {
@@ -134,6 +134,19 @@ std::string SceneSummary(const Scene& scene, int32_t result) {
   AppendNames(out, "materials", scene.materials);
   AppendBodies(out, scene.objects);
   return out;
+}
+
+Status WriteSceneSummary(const Scene& scene, int32_t result, std::FILE* out) {
+  Status status;
+  try {
+    const std::string text = SceneSummary(scene, result);
+    if (std::fwrite(text.data(), 1, text.size(), out) != text.size() || std::fflush(out) != 0) {
+      status.Fail(StatusCode::kWriteFailed, "the summary could not be written");
+    }
+  } catch (const std::bad_alloc&) {
+    status.Fail(StatusCode::kOutOfMemory, "out of memory making the summary");
+  }
+  return status;
 }
 
 }  // namespace sceneio
