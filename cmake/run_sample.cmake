@@ -28,3 +28,14 @@ if(SCENE_CONVERT)
   endif()
   message("scene-convert: drew the sample scene from its camera to ${OUTDIR}/dork.png")
 endif()
+if(PYTHON)
+  execute_process(COMMAND ${CMAKE_COMMAND} -E env PYTHONPATH=${OUTDIR}/python
+                          ${PYTHON} -c "import sceneio; print(sceneio.load('dork/dork.grp'))"
+                  WORKING_DIRECTORY ${WORKDIR} OUTPUT_VARIABLE pout ERROR_VARIABLE perr
+                  RESULT_VARIABLE pstatus)
+  if(NOT pstatus EQUAL 0)
+    message(FATAL_ERROR "the Python module did not load the sample:\n${perr}")
+  endif()
+  message("Python module: ${OUTDIR}/python/sceneio, for ${PYTHON}; it loaded the sample as\n"
+          "  ${pout}  (PYTHONPATH=${OUTDIR}/python ${PYTHON} -c \"import sceneio\")")
+endif()

@@ -1,0 +1,32 @@
+"""Run by bench/python-bench inside Blender (blender -b --factory-startup --python ...): imports a
+scene through the add-on's operator several times, each into an empty file, and prints the wall
+time of each import as one JSON line.
+
+    blender -b --factory-startup --python bench/blender_import.py -- PACKAGE_DIR ADDON_DIR GROUP N
+"""
+
+import json
+import sys
+import time
+
+package_dir, addon_dir, group, runs = sys.argv[sys.argv.index("--") + 1:]
+sys.path[:0] = [package_dir, addon_dir]
+
+import bpy  # noqa: E402
+
+import sceneio_blender  # noqa: E402
+
+sceneio_blender.register()
+times = []
+for _ in range(int(runs)):
+    bpy.ops.wm.read_factory_settings(use_empty=True)
+    started = time.perf_counter()
+    result = bpy.ops.import_scene.sceneio(filepath=group)
+    times.append(time.perf_counter() - started)
+    assert result == {"FINISHED"}, result
+meshes = [o for o in bpy.data.objects if o.type == "MESH"]
+print("IMPORT-TIMES " + json.dumps({
+    "seconds": times,
+    "objects": len(meshes),
+    "polygons": sum(len(o.data.polygons) for o in meshes),
+}))

@@ -1,0 +1,39 @@
+// What the two halves of the Python module share: Python strings from the scene's bytes and
+// back, paths handed to the library, and the Python types defined in sceneio/_types.py.
+#pragma once
+
+#include <pybind11/pybind11.h>
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "sceneio/scene.h"
+
+namespace sceneio::python {
+
+namespace py = pybind11;
+
+// A name as Python shows it: the bytes decoded as UTF-8, each byte that is not part of valid
+// UTF-8 kept as a lone surrogate, as Python decodes file names; os.fsencode gives the bytes back.
+py::str Text(std::string_view bytes);
+// The bytes of a str (encoded the same way), of bytes, or of an os.PathLike.
+std::string Bytes(const py::handle& text);
+
+// A path as the caller gives it (str, bytes or os.PathLike) in the form Load takes: a forward
+// slash becomes a backslash, so "a/b.grp" and "a\\b.grp" load the same scene and the data files
+// are found beside the group file. ValueError for an embedded NUL.
+std::string GroupPath(const py::handle& path);
+// A path for the file system, as given.
+std::string NativeOutputPath(const py::handle& path);
+
+// The type `name` of sceneio/_types.py.
+py::object PythonType(const char* name);
+
+// Adds Scene, the record classes and their sequences to `module`.
+void DefineRecords(py::module_& module);
+
+// The Python object for `scene`, sharing its ownership.
+py::object ScenePyObject(const std::shared_ptr<Scene>& scene);
+
+}  // namespace sceneio::python

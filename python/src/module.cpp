@@ -1,0 +1,431 @@
+// sceneio._sceneio: the functions of the Python module (load, check, convert, render) and the
+// translation of the library's outcomes into Python's exceptions. The GIL is released whenever
+// the library reads or writes files.
+#include <fcntl.h>
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <new>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "bindings.h"
+#include "check.h"
+#include "scene_summary.h"
+#include "sceneio/export.h"
+#include "sceneio/gltf.h"
+#include "sceneio/picture.h"
+#include "sceneio/scene.h"
+
+namespace sceneio::python {
+
+py::str Text(std::string_view bytes) {
+  PyObject* text =
+      PyUnicode_DecodeUTF8(bytes.data(), static_cast<Py_ssize_t>(bytes.size()), "surrogateescape");
+  if (text == nullptr) throw py::error_already_set();
+  return py::reinterpret_steal<py::str>(text);
+}
+
+std::string Bytes(const py::handle& text) {
+  if (PyUnicode_Check(text.ptr())) {
+    PyObject* encoded = PyUnicode_AsEncodedString(text.ptr(), "utf-8", "surrogateescape");
+    if (encoded == nullptr) throw py::error_already_set();
+    return py::reinterpret_steal<py::bytes>(encoded).cast<std::string>();
+  }
+  return py::module_::import("os").attr("fsencode")(text).cast<std::string>();
+}
+
+namespace {
+
+std::string PathBytes(const py::handle& path) {
+  std::string bytes = py::module_::import("os").attr("fsencode")(path).cast<std::string>();
+  if (bytes.find('\0') != std::string::npos) throw py::value_error("embedded null byte in path");
+  return bytes;
+}
+
+}  // namespace
+
+std::string GroupPath(const py::handle& path) {
+  std::string group = PathBytes(path);
+  for (char& ch : group) {
+    if (ch == '/') ch = '\\';
+  }
+  return group;
+}
+
+std::string NativeOutputPath(const py::handle& path) {
+  return PathBytes(path);
+}
+
+py::object PythonType(const char* name) {
+  return py::module_::import("sceneio._types").attr(name);
+}
+
+namespace {
+
+[[noreturn]] void Raise(const py::object& type, const py::object& error) {
+  PyErr_SetObject(type.ptr(), error.ptr());
+  throw py::error_already_set();
+}
+
+[[noreturn]] void RaiseOsError(const std::string& message, const std::string& path) {
+  Raise(py::reinterpret_borrow<py::object>(PyExc_OSError),
+        py::reinterpret_borrow<py::object>(PyExc_OSError)(py::none(), Text(message), Text(path)));
+}
+
+int32_t ThreadCount(const py::handle& threads) {
+  if (threads.is_none()) return LoadOptions{}.threads;
+  if (!PyLong_Check(threads.ptr()) || PyBool_Check(threads.ptr())) {
+    throw py::type_error("threads must be an int or None");
+  }
+  const long long count = threads.cast<long long>();
+  if (count < 1 || count > 1024) throw py::value_error("threads must be from 1 to 1024");
+  return static_cast<int32_t>(count);
+}
+
+// The load of `group` into `scene`, with the GIL released: 0, or -1 when a file was not read or
+// memory ran out.
+int32_t LoadInto(Scene& scene, const std::string& group, int32_t threads) {
+  (void)threads;
+  py::gil_scoped_release release;
+  return scene.Load(group.c_str());
+}
+
+// The buffers in the order the load makes them: the first unread one stopped it.
+constexpr std::unique_ptr<FileBuffer> Scene::*kLoadOrder[] = {
+    &Scene::groupFile, &Scene::lightFile, &Scene::cameraFile, &Scene::materialFile,
+    &Scene::objectFile};
+
+// sceneio.LoadError for a load of `group` that failed, naming the file that stopped it (the
+// group file when that file names no data file of a kind); MemoryError when every file was read.
+[[noreturn]] void RaiseLoadError(const Scene& scene, const std::string& group) {
+  const FileBuffer* stopped = nullptr;
+  for (const auto member : kLoadOrder) {
+    const FileBuffer* file = (scene.*member).get();
+    if (file != nullptr && file->data == nullptr) {
+      stopped = file;
+      break;
+    }
+  }
+  const std::string reason = LoadStopReason(scene);
+  if (stopped == nullptr) {
+    PyErr_SetString(PyExc_MemoryError, ("loading " + NativePath(group) + ": " + reason).c_str());
+    throw py::error_already_set();
+  }
+  const std::string path = NativePath(stopped->path.empty() ? group : stopped->path);
+  // Why the file could not be opened, when that is why, so callers can tell a missing file
+  // (ENOENT) from an unreadable one (EACCES).
+  py::object error_number = py::none();
+  if (!stopped->path.empty()) {
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+      error_number = py::int_(errno);
+    } else {
+      close(fd);
+    }
+  }
+  const py::object type = PythonType("LoadError");
+  Raise(type, type(error_number, Text("the load failed: " + reason), Text(path)));
+}
+
+std::shared_ptr<Scene> Load(const py::object& path, const py::object& threads) {
+  const std::string group = GroupPath(path);
+  const int32_t threadCount = ThreadCount(threads);
+  auto scene = std::make_shared<Scene>();
+  if (LoadInto(*scene, group, threadCount) != 0) RaiseLoadError(*scene, group);
+  return scene;
+}
+
+py::tuple LoadPartial(const py::object& path, const py::object& threads) {
+  const std::string group = GroupPath(path);
+  const int32_t threadCount = ThreadCount(threads);
+  auto scene = std::make_shared<Scene>();
+  const int32_t result = LoadInto(*scene, group, threadCount);
+  return py::make_tuple(result, scene);
+}
+
+py::list Check(const py::object& path) {
+  const std::string group = GroupPath(path);
+  std::vector<Finding> findings;
+  {
+    py::gil_scoped_release release;
+    Scene scene;
+    int32_t result = 0;
+    findings = CheckLoad(scene, group.c_str(), result);
+  }
+  const py::object finding = PythonType("Finding");
+  py::list out;
+  for (const Finding& f : findings) {
+    out.append(
+        finding(Text(f.path), f.line, f.column, f.error ? "error" : "warning", Text(f.message)));
+  }
+  return out;
+}
+
+// A name as ExportOptions matches it: one pair of surrounding quotes dropped, bytes outside
+// printable ASCII as \xNN. So a body's name works as Body.name gives it (quotes and all) and as
+// scene-inspect prints it.
+std::string ExportKey(const py::handle& name) {
+  std::string bytes = Bytes(name);
+  if (bytes.size() >= 2 && bytes.front() == '"' && bytes.back() == '"') {
+    bytes = bytes.substr(1, bytes.size() - 2);
+  }
+  if (bytes.empty()) return "(empty)";
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string key;
+  for (const char ch : bytes) {
+    const auto byte = static_cast<unsigned char>(ch);
+    if (byte >= 0x20 && byte <= 0x7E) {
+      key.push_back(ch);
+    } else {
+      key.append({'\\', 'x', kHex[byte >> 4], kHex[byte & 0xF]});
+    }
+  }
+  return key;
+}
+
+struct RoleWord {
+  std::string_view word;
+  TripleRole role;
+};
+
+constexpr RoleWord kRoleWords[] = {
+    {"position", TripleRole::kPosition},
+    {"normal", TripleRole::kNormal},
+    {"uv", TripleRole::kUv},
+    {"none", TripleRole::kNone},
+};
+
+// faces="position,normal,uv" or ("position", "normal", "uv").
+std::array<TripleRole, 3> FaceRoles(const py::handle& faces) {
+  std::vector<std::string> words;
+  if (PyUnicode_Check(faces.ptr())) {
+    std::string text = faces.cast<std::string>();
+    size_t start = 0;
+    while (true) {
+      const size_t comma = text.find(',', start);
+      words.push_back(text.substr(start, comma - start));
+      if (comma == std::string::npos) break;
+      start = comma + 1;
+    }
+  } else {
+    for (const py::handle word : faces) words.push_back(py::str(word).cast<std::string>());
+  }
+  if (words.size() != 3) throw py::value_error("faces: three roles are needed, one per triple");
+  std::array<TripleRole, 3> roles{};
+  int seen[4] = {0, 0, 0, 0};
+  for (size_t t = 0; t < 3; ++t) {
+    const RoleWord* row = nullptr;
+    for (const RoleWord& candidate : kRoleWords) {
+      if (candidate.word == words[t]) row = &candidate;
+    }
+    if (row == nullptr) {
+      throw py::value_error("faces: \"" + words[t] + "\" is not one of position, normal, uv, none");
+    }
+    roles[t] = row->role;
+    ++seen[static_cast<int>(row->role)];
+  }
+  if (seen[0] != 1) throw py::value_error("faces: position must appear exactly once");
+  if (seen[1] > 1 || seen[2] > 1) {
+    throw py::value_error("faces: normal and uv may appear at most once each");
+  }
+  return roles;
+}
+
+void CheckSide(int32_t side, const char* which) {
+  if (side < kMinPictureSide || side > kMaxPictureSide) {
+    throw py::value_error(std::string(which) + " must be from " + std::to_string(kMinPictureSide) +
+                          " to " + std::to_string(kMaxPictureSide) + ", not " +
+                          std::to_string(side));
+  }
+}
+
+struct ConvertOptions {
+  ExportOptions exportOptions;
+  int32_t width = 800;
+  int32_t height = 600;
+};
+
+// The keyword options of convert() and render(); `sizeAllowed` for convert's size=.
+ConvertOptions ReadOptions(const py::kwargs& options, const char* function, bool sizeAllowed) {
+  ConvertOptions out;
+  for (const auto& [key, value] : options) {
+    const std::string name = py::str(key).cast<std::string>();
+    if (name == "faces") {
+      out.exportOptions.faces = FaceRoles(value);
+    } else if (name == "index_base") {
+      if (!PyLong_Check(value.ptr())) throw py::type_error("index_base must be 0 or 1");
+      const long long base = value.cast<long long>();
+      if (base != 0 && base != 1) throw py::value_error("index_base must be 0 or 1");
+      out.exportOptions.indexBase = static_cast<int32_t>(base);
+    } else if (name == "materials") {
+      const py::dict pairs = py::dict(py::reinterpret_borrow<py::object>(value));
+      for (const auto& [body, material] : pairs) {
+        out.exportOptions.bodyMaterials.emplace_back(ExportKey(body), ExportKey(material));
+      }
+    } else if (name == "size" && sizeAllowed) {
+      if (PyUnicode_Check(value.ptr())) {
+        if (!ParsePictureSize(value.cast<std::string>(), out.width, out.height)) {
+          throw py::value_error("size must be WIDTHxHEIGHT, each from " +
+                                std::to_string(kMinPictureSide) + " to " +
+                                std::to_string(kMaxPictureSide));
+        }
+      } else {
+        const auto [w, h] = value.cast<std::pair<int32_t, int32_t>>();
+        CheckSide(w, "width");
+        CheckSide(h, "height");
+        out.width = w;
+        out.height = h;
+      }
+    } else {
+      throw py::type_error(std::string(function) + "() got an unexpected keyword argument '" +
+                           name + "'");
+    }
+  }
+  return out;
+}
+
+// The scene a conversion starts from: the Scene given, or the one loaded from a path.
+std::shared_ptr<Scene> SourceScene(const py::object& source) {
+  if (py::isinstance<Scene>(source)) return source.cast<std::shared_ptr<Scene>>();
+  return Load(source, py::none());
+}
+
+// Raises what an export that did not write says.
+void RaiseExportFailure(const ExportResult& result, const std::string& path) {
+  switch (result.status) {
+    case ExportStatus::kWritten:
+      return;
+    case ExportStatus::kBadOptions:
+    case ExportStatus::kInvalidScene:
+      throw py::value_error(result.error);
+    case ExportStatus::kWriteFailed:
+      RaiseOsError(result.error, path);
+  }
+}
+
+py::object Report(const ExportResult& result) {
+  py::list warnings, notes;
+  for (const std::string& line : result.warnings) warnings.append(Text(line));
+  for (const std::string& line : result.notes) notes.append(Text(line));
+  return PythonType("Report")(warnings, notes);
+}
+
+bool EndsWith(const std::string& text, std::string_view ending) {
+  return text.size() >= ending.size() &&
+         text.compare(text.size() - ending.size(), ending.size(), ending) == 0;
+}
+
+py::object Convert(const py::object& source, const py::object& destination,
+                   const py::kwargs& kwargs) {
+  const ConvertOptions options = ReadOptions(kwargs, "convert", true);
+  const std::string output = NativeOutputPath(destination);
+  const bool picture = EndsWith(output, ".png");
+  if (!picture && GltfContainerOf(output) == GltfContainer::kNone) {
+    throw py::value_error("the output must end in .gltf, .glb or .png: " + output);
+  }
+  const std::shared_ptr<Scene> scene = SourceScene(source);
+  ExportResult result;
+  {
+    py::gil_scoped_release release;
+    result =
+        picture ? WritePicture(*scene, options.exportOptions, options.width, options.height, output)
+                : WriteGltf(*scene, options.exportOptions, output);
+  }
+  RaiseExportFailure(result, output);
+  return Report(result);
+}
+
+py::array Render(const py::object& source, int32_t width, int32_t height,
+                 const py::kwargs& kwargs) {
+  const ConvertOptions options = ReadOptions(kwargs, "render", false);
+  CheckSide(width, "width");
+  CheckSide(height, "height");
+  const std::shared_ptr<Scene> scene = SourceScene(source);
+  auto picture = std::make_unique<Picture>();
+  ExportResult result;
+  bool drawn = false;
+  std::string error;
+  {
+    py::gil_scoped_release release;
+    ExportScene model;
+    if (PrepareExport(*scene, options.exportOptions, model, result)) {
+      drawn = RenderScene(model, width, height, *picture, result.notes, error);
+    }
+  }
+  if (!result.ok()) RaiseExportFailure(result, "");
+  if (!drawn) throw std::bad_alloc();
+  // The array takes the picture's bytes over: no copy.
+  Picture* held = picture.release();
+  py::capsule base(held, [](void* p) { delete static_cast<Picture*>(p); });
+  return py::array_t<uint8_t>({py::ssize_t{height}, py::ssize_t{width}, py::ssize_t{3}},
+                              held->rgb.data(), base);
+}
+
+constexpr const char* kLoadDoc = R"(Loads the scene whose group file is `path` and returns a Scene.
+
+`path` is a str, bytes or os.PathLike; "/" and "\" both separate directories. The
+group file names the four data files, which are read from its folder.
+`threads` (an int from 1, or None for the library's default) bounds how many threads
+read and parse.
+
+Raises sceneio.LoadError (an OSError) when a file is not named or cannot be read: its
+message says why and its `filename` is the file that stopped the load (the group file
+when it names no file of a kind). MemoryError when memory runs out. Nothing inside a
+data file fails the load: use check() to see what was passed over.)";
+
+constexpr const char* kLoadPartialDoc = R"(Loads as load() does, but never raises for a failed load.
+
+Returns (result, scene): result is 0 when all five files were read, -1 when the load
+stopped (a file not named or not read, or memory running out); scene holds what was
+read before that.)";
+
+constexpr const char* kCheckDoc =
+    R"(Lists what the scene's files hold that the load passes over, fails at or never reads.
+
+Returns a list of sceneio.Finding(file, line, column, severity, message), severity being
+"error" or "warning", in file order (group, light, camera, material, object). An empty
+list means the files are clean. The same findings as `scene-inspect --check`.)";
+
+constexpr const char* kConvertDoc =
+    R"(Writes the scene `src` (a path or a Scene) to `dst`, as scene-convert does.
+
+`dst` ending in .glb or .gltf writes glTF 2.0, in .png a picture of the scene. Options:
+  faces="position,normal,uv"  what each of a face's three triples indexes (or a sequence
+                              of three of "position", "normal", "uv", "none")
+  index_base=0                the index of each array's first element in the file, 0 or 1
+  materials={body: material}  the material of a body's triangles (names as Body.name and
+                              Material.name give them, or as scene-inspect prints them)
+  size="800x600"              the picture's size, also (width, height)
+The file is written beside `dst` and renamed into place only when complete.
+Returns sceneio.Report(warnings, notes). Raises ValueError for bad options or a scene
+that cannot be converted under them, OSError when the output cannot be written,
+LoadError when `src` cannot be loaded, TypeError for an unknown option.)";
+
+constexpr const char* kRenderDoc = R"(Draws the scene `src` (a path or a Scene) at width x height.
+
+Returns a (height, width, 3) uint8 array of RGB rows from the top: exactly the pixels
+scene-convert writes to a .png of that size with the same options (faces, index_base,
+materials, as for convert()). Each side is from 16 to 8192 (ValueError otherwise).)";
+
+constexpr const char* kModuleDoc = R"(The compiled half of sceneio; use the package sceneio.)";
+
+}  // namespace
+}  // namespace sceneio::python
+
+PYBIND11_MODULE(_sceneio, module) {
+  using namespace sceneio::python;
+  module.doc() = kModuleDoc;
+  DefineRecords(module);
+  module.def("load", &Load, py::arg("path"), py::kw_only(), py::arg("threads") = py::none(),
+             kLoadDoc);
+  module.def("load_partial", &LoadPartial, py::arg("path"), py::kw_only(),
+             py::arg("threads") = py::none(), kLoadPartialDoc);
+  module.def("check", &Check, py::arg("path"), kCheckDoc);
+  module.def("convert", &Convert, py::arg("src"), py::arg("dst"), kConvertDoc);
+  module.def("render", &Render, py::arg("src"), py::arg("width"), py::arg("height"), kRenderDoc);
+}
