@@ -25,12 +25,16 @@ set(SCENEIO_PYTHON_ENV
   SCENEIO_CONFORMANCE_DIR=${PROJECT_SOURCE_DIR}/../shared/conformance
   SCENEIO_SCENE_INSPECT=$<TARGET_FILE:scene-inspect>
   SCENEIO_SCENE_CONVERT=$<TARGET_FILE:scene-convert>)
+# The C++ runtime too: Python does not link it, and the sanitizer's interception of C++ throws
+# must find it when it starts.
 if(SCENEIO_SANITIZE)
   execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=libasan.so
                   OUTPUT_VARIABLE asan OUTPUT_STRIP_TRAILING_WHITESPACE)
+  execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=libstdc++.so
+                  OUTPUT_VARIABLE cxx OUTPUT_STRIP_TRAILING_WHITESPACE)
   # Python and Blender keep memory to the end by design: leaks are not looked for here. A small
   # quarantine keeps the memory test's figures about the module, not the sanitizer.
-  list(APPEND SCENEIO_PYTHON_ENV LD_PRELOAD=${asan}
+  list(APPEND SCENEIO_PYTHON_ENV "LD_PRELOAD=${asan} ${cxx}"
        ASAN_OPTIONS=detect_leaks=0:quarantine_size_mb=16)
 endif()
 
