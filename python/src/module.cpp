@@ -15,7 +15,6 @@
 
 #include "bindings.h"
 #include "check.h"
-#include "scene_summary.h"
 #include "sceneio/export.h"
 #include "sceneio/gltf.h"
 #include "sceneio/picture.h"
@@ -87,12 +86,12 @@ int32_t ThreadCount(const py::handle& threads) {
   return static_cast<int32_t>(count);
 }
 
-// The load of `group` into `scene`, with the GIL released: 0, or -1 when a file was not read or
-// memory ran out.
-int32_t LoadInto(Scene& scene, const std::string& group, int32_t threads) {
-  (void)threads;
+// The load of `group` into `scene`, with the GIL released.
+Status LoadInto(Scene& scene, const std::string& group, int32_t threads) {
+  LoadOptions options;
+  options.threads = threads;
   py::gil_scoped_release release;
-  return scene.Load(group.c_str());
+  return LoadScene(scene, group.c_str(), options);
 }
 
 // The buffers in the order the load makes them: the first unread one stopped it.
@@ -100,9 +99,11 @@ constexpr std::unique_ptr<FileBuffer> Scene::*kLoadOrder[] = {
     &Scene::groupFile, &Scene::lightFile, &Scene::cameraFile, &Scene::materialFile,
     &Scene::objectFile};
 
-// sceneio.LoadError for a load of `group` that failed, naming the file that stopped it (the
-// group file when that file names no data file of a kind); MemoryError when every file was read.
-[[noreturn]] void RaiseLoadError(const Scene& scene, const std::string& group) {
+// sceneio.LoadError for a load of `group` that stopped, with the library's message, naming the
+// file that stopped it (the group file when that file names no data file of a kind);
+// MemoryError when memory ran out.
+[[noreturn]] void RaiseLoadError(const Scene& scene, const std::string& group,
+                                 const Status& status) {
   const FileBuffer* stopped = nullptr;
   for (const auto member : kLoadOrder) {
     const FileBuffer* file = (scene.*member).get();
@@ -111,9 +112,9 @@ constexpr std::unique_ptr<FileBuffer> Scene::*kLoadOrder[] = {
       break;
     }
   }
-  const std::string reason = LoadStopReason(scene);
-  if (stopped == nullptr) {
-    PyErr_SetString(PyExc_MemoryError, ("loading " + NativePath(group) + ": " + reason).c_str());
+  if (status.code == StatusCode::kOutOfMemory || stopped == nullptr) {
+    PyErr_SetString(PyExc_MemoryError,
+                    ("loading " + NativePath(group) + ": " + status.message).c_str());
     throw py::error_already_set();
   }
   const std::string path = NativePath(stopped->path.empty() ? group : stopped->path);
@@ -129,14 +130,15 @@ constexpr std::unique_ptr<FileBuffer> Scene::*kLoadOrder[] = {
     }
   }
   const py::object type = PythonType("LoadError");
-  Raise(type, type(error_number, Text("the load failed: " + reason), Text(path)));
+  Raise(type, type(error_number, Text(status.message), Text(path)));
 }
 
 std::shared_ptr<Scene> Load(const py::object& path, const py::object& threads) {
   const std::string group = GroupPath(path);
   const int32_t threadCount = ThreadCount(threads);
   auto scene = std::make_shared<Scene>();
-  if (LoadInto(*scene, group, threadCount) != 0) RaiseLoadError(*scene, group);
+  const Status status = LoadInto(*scene, group, threadCount);
+  if (!status.ok()) RaiseLoadError(*scene, group, status);
   return scene;
 }
 
@@ -144,7 +146,7 @@ py::tuple LoadPartial(const py::object& path, const py::object& threads) {
   const std::string group = GroupPath(path);
   const int32_t threadCount = ThreadCount(threads);
   auto scene = std::make_shared<Scene>();
-  const int32_t result = LoadInto(*scene, group, threadCount);
+  const int32_t result = LoadInto(*scene, group, threadCount).ok() ? 0 : -1;
   return py::make_tuple(result, scene);
 }
 
@@ -295,20 +297,25 @@ std::shared_ptr<Scene> SourceScene(const py::object& source) {
   return Load(source, py::none());
 }
 
-// Raises what an export that did not write says.
-void RaiseExportFailure(const ExportResult& result, const std::string& path) {
-  switch (result.status) {
-    case ExportStatus::kWritten:
+// Raises what a conversion that did not write says; `path` is the output's.
+void RaiseFailure(const Status& status, const std::string& path) {
+  switch (status.code) {
+    case StatusCode::kOk:
       return;
-    case ExportStatus::kBadOptions:
-    case ExportStatus::kInvalidScene:
-      throw py::value_error(result.error);
-    case ExportStatus::kWriteFailed:
-      RaiseOsError(result.error, path);
+    case StatusCode::kBadOptions:
+    case StatusCode::kInvalidScene:
+      throw py::value_error(status.message);
+    case StatusCode::kOutOfMemory:
+      throw std::bad_alloc();
+    case StatusCode::kLoadFailed:
+    case StatusCode::kInvalidInput:
+    case StatusCode::kWriteFailed:
+      RaiseOsError(status.message, path);
   }
+  RaiseOsError(status.message, path);
 }
 
-py::object Report(const ExportResult& result) {
+py::object Report(const Status& result) {
   py::list warnings, notes;
   for (const std::string& line : result.warnings) warnings.append(Text(line));
   for (const std::string& line : result.notes) notes.append(Text(line));
@@ -329,14 +336,14 @@ py::object Convert(const py::object& source, const py::object& destination,
     throw py::value_error("the output must end in .gltf, .glb or .png: " + output);
   }
   const std::shared_ptr<Scene> scene = SourceScene(source);
-  ExportResult result;
+  Status result;
   {
     py::gil_scoped_release release;
     result =
         picture ? WritePicture(*scene, options.exportOptions, options.width, options.height, output)
                 : WriteGltf(*scene, options.exportOptions, output);
   }
-  RaiseExportFailure(result, output);
+  RaiseFailure(result, output);
   return Report(result);
 }
 
@@ -347,18 +354,14 @@ py::array Render(const py::object& source, int32_t width, int32_t height,
   CheckSide(height, "height");
   const std::shared_ptr<Scene> scene = SourceScene(source);
   auto picture = std::make_unique<Picture>();
-  ExportResult result;
-  bool drawn = false;
-  std::string error;
+  Status result;
   {
     py::gil_scoped_release release;
     ExportScene model;
-    if (PrepareExport(*scene, options.exportOptions, model, result)) {
-      drawn = RenderScene(model, width, height, *picture, result.notes, error);
-    }
+    result = PrepareExport(*scene, options.exportOptions, model);
+    if (result.ok()) result = RenderScene(model, width, height, *picture);
   }
-  if (!result.ok()) RaiseExportFailure(result, "");
-  if (!drawn) throw std::bad_alloc();
+  RaiseFailure(result, "");
   // The array takes the picture's bytes over: no copy.
   Picture* held = picture.release();
   py::capsule base(held, [](void* p) { delete static_cast<Picture*>(p); });
