@@ -269,6 +269,12 @@ ConvertOptions ReadOptions(const py::kwargs& options, const char* function, bool
       for (const auto& [body, material] : pairs) {
         out.exportOptions.bodyMaterials.emplace_back(ExportKey(body), ExportKey(material));
       }
+    } else if (name == "up") {
+      const std::string axis = py::str(value).cast<std::string>();
+      if (!PyUnicode_Check(value.ptr()) || (axis != "y" && axis != "z")) {
+        throw py::value_error("up must be \"y\" or \"z\"");
+      }
+      out.exportOptions.up = axis == "z" ? UpAxis::kZ : UpAxis::kY;
     } else if (name == "size" && sizeAllowed) {
       if (PyUnicode_Check(value.ptr())) {
         if (!ParsePictureSize(value.cast<std::string>(), out.width, out.height)) {
@@ -403,6 +409,7 @@ constexpr const char* kConvertDoc =
   index_base=0                the index of each array's first element in the file, 0 or 1
   materials={body: material}  the material of a body's triangles (names as Body.name and
                               Material.name give them, or as scene-inspect prints them)
+  up="y"                      the scene's up axis: with "z" it is turned so that +Z is up
   size="800x600"              the picture's size, also (width, height)
 The file is written beside `dst` and renamed into place only when complete.
 Returns sceneio.Report(warnings, notes). Raises ValueError for bad options or a scene
@@ -413,7 +420,7 @@ constexpr const char* kRenderDoc = R"(Draws the scene `src` (a path or a Scene) 
 
 Returns a (height, width, 3) uint8 array of RGB rows from the top: exactly the pixels
 scene-convert writes to a .png of that size with the same options (faces, index_base,
-materials, as for convert()). Each side is from 16 to 8192 (ValueError otherwise).)";
+materials, up, as for convert()). Each side is from 16 to 8192 (ValueError otherwise).)";
 
 constexpr const char* kModuleDoc = R"(The compiled half of sceneio; use the package sceneio.)";
 

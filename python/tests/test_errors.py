@@ -75,6 +75,7 @@ def test_load_error_keeps_undecodable_file_names(tmp_path):
     (lambda: sceneio.render(SAMPLE, 64, 64, faces="uv,normal,none"), ValueError),
     (lambda: sceneio.render(SAMPLE, 64, 64, faces=("position", "normal", "colour")), ValueError),
     (lambda: sceneio.render(SAMPLE, 64, 64, index_base=2), ValueError),
+    (lambda: sceneio.render(SAMPLE, 64, 64, up="x"), ValueError),
     (lambda: sceneio.render(SAMPLE, 64, 64, index_base="1"), TypeError),
     (lambda: sceneio.render(SAMPLE, 64, 64, materials={"cube": "stone"}), ValueError),
     (lambda: sceneio.render(SAMPLE, 64, 64, materials={"sphere": "brick"}), ValueError),

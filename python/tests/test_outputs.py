@@ -63,6 +63,7 @@ PICTURES = {
     "sample": (None, 160, 120, {}, []),
     "sample with materials": (None, 96, 64, {"materials": {'"cube"': '"brick"', "pyramid": "glass"}},
                               ["--material", "cube=brick", "--material", "pyramid=glass"]),
+    "sample turned Z-up": (None, 64, 48, {"up": "z"}, ["--up", "z"]),
     "generated, uv first, from 1": (["--triangles", 400, "--bodies", 3, "--faces",
                                      "uv,position,normal", "--index-base", 1], 64, 80,
                                     {"faces": "uv,position,normal", "index_base": 1},
