@@ -59,15 +59,23 @@ def scene_convert(*args):
     return done
 
 
+# Every body's material is given, so the group file's own assignments never decide.
+BOTH = {"materials": {'"cube"': '"brick"', "pyramid": "glass"}}
+BOTH_FLAGS = ["--material", "cube=brick", "--material", "pyramid=glass"]
+GENERATED = {"torus0": "material0", "sphere1": "material1", "torus2": "material3"}
+GENERATED_FLAGS = [w for b, m in GENERATED.items() for w in ("--material", f"{b}={m}")]
+
 PICTURES = {
-    "sample": (None, 160, 120, {}, []),
-    "sample with materials": (None, 96, 64, {"materials": {'"cube"': '"brick"', "pyramid": "glass"}},
-                              ["--material", "cube=brick", "--material", "pyramid=glass"]),
-    "sample turned Z-up": (None, 64, 48, {"up": "z"}, ["--up", "z"]),
+    "sample": (None, 160, 120, BOTH, BOTH_FLAGS),
+    "sample, other materials": (None, 96, 64, {"materials": {"cube": "glass", "pyramid": "brick"}},
+                                ["--material", "cube=glass", "--material", "pyramid=brick"]),
+    "sample turned Z-up": (None, 64, 48, {"up": "z", **BOTH}, ["--up", "z", *BOTH_FLAGS]),
     "generated, uv first, from 1": (["--triangles", 400, "--bodies", 3, "--faces",
                                      "uv,position,normal", "--index-base", 1], 64, 80,
-                                    {"faces": "uv,position,normal", "index_base": 1},
-                                    ["--faces", "uv,position,normal", "--index-base", "1"]),
+                                    {"faces": "uv,position,normal", "index_base": 1,
+                                     "materials": GENERATED},
+                                    ["--faces", "uv,position,normal", "--index-base", "1",
+                                     *GENERATED_FLAGS]),
 }
 
 
@@ -92,8 +100,8 @@ def test_convert_writes_the_bytes_scene_convert_writes(tmp_path, ending):
     py = tmp_path / "py"
     cli.mkdir()
     py.mkdir()
-    done = scene_convert("--material", "cube=brick", SAMPLE, cli / f"dork{ending}")
-    report = sceneio.convert(SAMPLE, py / f"dork{ending}", materials={"cube": "brick"})
+    done = scene_convert(*BOTH_FLAGS, SAMPLE, cli / f"dork{ending}")
+    report = sceneio.convert(SAMPLE, py / f"dork{ending}", **BOTH)
     assert sorted(p.name for p in py.iterdir()) == sorted(p.name for p in cli.iterdir())
     for written in cli.iterdir():
         assert (py / written.name).read_bytes() == written.read_bytes(), written.name
