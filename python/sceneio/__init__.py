@@ -18,7 +18,8 @@ kept as a surrogate (os.fsencode(name) gives the bytes back); quotes stay as the
 hold them. Attributes are the library's field names in snake_case.
 
 check() lists what the files hold that the load passes over; convert() writes glTF or a
-PNG picture; render() draws the scene into a numpy array. A load that stops raises
+PNG picture; render() draws the scene into a numpy array; write() writes the five files,
+of a loaded scene or of one built from records (Scene(lights=..., camera=..., ...)). A load that stops raises
 LoadError (an OSError naming the file); bad options raise ValueError.
 """
 
@@ -40,6 +41,7 @@ from ._sceneio import (
     load,
     load_partial,
     render,
+    write,
 )
 
 for _records in (BodyList, LightList, MaterialList):
@@ -51,6 +53,7 @@ __all__ = [
     "check",
     "convert",
     "render",
+    "write",
     "LoadError",
     "Scene",
     "Light",

@@ -35,13 +35,18 @@ def unique_rows(rows):
 
 
 def to_file(obj_matrix):
-    """The 4x4 matrix taking an object's coordinates to the files' axes."""
-    return BLENDER_TO_FILE @ np.array(obj_matrix, np.float64)
+    """The 4x4 matrix taking an object's coordinates to the files' axes. Blender keeps an
+    object's turn as angles and rebuilds its matrix from them, so the import's quarter turn
+    comes back with cos(pi/2) = 4e-8 where 0 was: entries that near 0 or 1 are taken as
+    exact, and an object the import placed is written back with its values untouched."""
+    matrix = BLENDER_TO_FILE @ np.array(obj_matrix, np.float64)
+    turn = matrix[:3, :3]
+    for exact in (0.0, 1.0, -1.0):
+        turn[np.abs(turn - exact) < 1e-6] = exact
+    return matrix
 
 
 def transformed(points, matrix):
-    # An object the import made has exactly the inverse of the axes' matrix: its values are
-    # written back untouched, bit for bit.
     if np.array_equal(matrix, np.eye(4)):
         return points
     return (points.astype(np.float64) @ matrix[:3, :3].T + matrix[:3, 3]).astype(np.float32)

@@ -164,7 +164,7 @@ def body_materials(scene, materials):
     if len(materials) == 1:
         chosen = {body.name: materials[0] for body in scene.objects}
     by_name = {material.name: made for material, made in zip(scene.materials, materials)}
-    for body, material in getattr(scene, "body_materials", lambda: [])():
+    for body, material in scene.body_materials():
         if material in by_name:
             chosen[body] = by_name[material]
     return chosen

@@ -4,11 +4,15 @@
 
 #include <pybind11/pybind11.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "io/names.h"
 #include "sceneio/scene.h"
+#include "sceneio/status.h"
 
 namespace sceneio::python {
 
@@ -35,5 +39,32 @@ void DefineRecords(py::module_& module);
 
 // The Python object for `scene`, sharing its ownership.
 py::object ScenePyObject(const std::shared_ptr<Scene>& scene);
+
+// Adds write() and Scene.body_materials() (the scene's class must be defined).
+void DefineWriting(py::module_& module);
+
+// Raises what an entry point that did not write says: ValueError for bad options or a scene
+// that cannot be written under them, MemoryError, OSError with `path` for the rest.
+void RaiseFailure(const Status& status, const std::string& path);
+// sceneio.Report(warnings, notes) of `result`.
+py::object Report(const Status& result);
+
+// The name tokens of `records` that `name` stands for: the token itself when a record holds it
+// (Body.name, quotes and all), else every token that is `name` without its quotes, or shown as
+// `name` (as scene-inspect prints it). Empty when none.
+template <typename Record>
+std::vector<std::string> Tokens(const std::string& name, const CountedArray<Record>& records) {
+  std::vector<std::string> exact, loose;
+  for (const Record& record : records) {
+    std::vector<std::string>* into =
+        record.name == name                                                    ? &exact
+        : WithoutQuotes(record.name) == name || ShownName(record.name) == name ? &loose
+                                                                               : nullptr;
+    if (into != nullptr && std::find(into->begin(), into->end(), record.name) == into->end()) {
+      into->push_back(record.name);
+    }
+  }
+  return exact.empty() ? loose : exact;
+}
 
 }  // namespace sceneio::python

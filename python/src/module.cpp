@@ -6,6 +6,7 @@
 #include <pybind11/pybind11.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <new>
@@ -14,7 +15,9 @@
 #include <vector>
 
 #include "bindings.h"
-#include "check.h"
+#include "body_materials.h"
+#include "io/names.h"
+#include "sceneio/diagnostics.h"
 #include "sceneio/export.h"
 #include "sceneio/gltf.h"
 #include "sceneio/picture.h"
@@ -156,8 +159,8 @@ py::list Check(const py::object& path) {
   {
     py::gil_scoped_release release;
     Scene scene;
-    int32_t result = 0;
-    findings = CheckLoad(scene, group.c_str(), result);
+    // A load that stops is a finding too: the list is the answer either way.
+    (void)CheckLoad(scene, group.c_str(), findings);
   }
   const py::object finding = PythonType("Finding");
   py::list out;
@@ -166,28 +169,6 @@ py::list Check(const py::object& path) {
         finding(Text(f.path), f.line, f.column, f.error ? "error" : "warning", Text(f.message)));
   }
   return out;
-}
-
-// A name as ExportOptions matches it: one pair of surrounding quotes dropped, bytes outside
-// printable ASCII as \xNN. So a body's name works as Body.name gives it (quotes and all) and as
-// scene-inspect prints it.
-std::string ExportKey(const py::handle& name) {
-  std::string bytes = Bytes(name);
-  if (bytes.size() >= 2 && bytes.front() == '"' && bytes.back() == '"') {
-    bytes = bytes.substr(1, bytes.size() - 2);
-  }
-  if (bytes.empty()) return "(empty)";
-  static constexpr char kHex[] = "0123456789abcdef";
-  std::string key;
-  for (const char ch : bytes) {
-    const auto byte = static_cast<unsigned char>(ch);
-    if (byte >= 0x20 && byte <= 0x7E) {
-      key.push_back(ch);
-    } else {
-      key.append({'\\', 'x', kHex[byte >> 4], kHex[byte & 0xF]});
-    }
-  }
-  return key;
 }
 
 struct RoleWord {
@@ -247,7 +228,8 @@ void CheckSide(int32_t side, const char* which) {
 }
 
 struct ConvertOptions {
-  ExportOptions exportOptions;
+  ExportOptions exportOptions;                                 // bodyMaterials filled by ForScene
+  std::vector<std::pair<std::string, std::string>> materials;  // as given, in bytes
   int32_t width = 800;
   int32_t height = 600;
 };
@@ -266,9 +248,8 @@ ConvertOptions ReadOptions(const py::kwargs& options, const char* function, bool
       out.exportOptions.indexBase = static_cast<int32_t>(base);
     } else if (name == "materials") {
       const py::dict pairs = py::dict(py::reinterpret_borrow<py::object>(value));
-      for (const auto& [body, material] : pairs) {
-        out.exportOptions.bodyMaterials.emplace_back(ExportKey(body), ExportKey(material));
-      }
+      for (const auto& [body, material] : pairs)
+        out.materials.emplace_back(Bytes(body), Bytes(material));
     } else if (name == "up") {
       const std::string axis = py::str(value).cast<std::string>();
       if (!PyUnicode_Check(value.ptr()) || (axis != "y" && axis != "z")) {
@@ -303,7 +284,31 @@ std::shared_ptr<Scene> SourceScene(const py::object& source) {
   return Load(source, py::none());
 }
 
-// Raises what a conversion that did not write says; `path` is the output's.
+// The export options for `scene`: the group file's body-material entries first, as scene-convert
+// takes them, then `materials`, which come later and so win. `warnings` gets the entries that
+// name what the scene lacks.
+ExportOptions ForScene(const Scene& scene, const ConvertOptions& given,
+                       std::vector<std::string>& warnings) {
+  ExportOptions options = given.exportOptions;
+  for (const auto& [body, material] : given.materials) {
+    const std::vector<std::string> materialTokens = Tokens(material, scene.materials);
+    if (materialTokens.empty()) {
+      throw py::value_error("materials: the scene has no material " + ShownBytes(material));
+    }
+    const std::vector<std::string> bodyTokens = Tokens(body, scene.objects);
+    if (bodyTokens.empty())
+      throw py::value_error("materials: the scene has no body " + ShownBytes(body));
+    for (const std::string& token : bodyTokens) {
+      options.bodyMaterials.emplace_back(token, materialTokens.front());
+    }
+  }
+  std::vector<size_t> pairOf;
+  PutGroupBodyMaterialsFirst(scene, GroupBodyMaterials(scene), options, pairOf, warnings);
+  return options;
+}
+
+}  // namespace
+
 void RaiseFailure(const Status& status, const std::string& path) {
   switch (status.code) {
     case StatusCode::kOk:
@@ -328,6 +333,8 @@ py::object Report(const Status& result) {
   return PythonType("Report")(warnings, notes);
 }
 
+namespace {
+
 bool EndsWith(const std::string& text, std::string_view ending) {
   return text.size() >= ending.size() &&
          text.compare(text.size() - ending.size(), ending.size(), ending) == 0;
@@ -342,14 +349,16 @@ py::object Convert(const py::object& source, const py::object& destination,
     throw py::value_error("the output must end in .gltf, .glb or .png: " + output);
   }
   const std::shared_ptr<Scene> scene = SourceScene(source);
+  std::vector<std::string> warnings;
+  const ExportOptions exportOptions = ForScene(*scene, options, warnings);
   Status result;
   {
     py::gil_scoped_release release;
-    result =
-        picture ? WritePicture(*scene, options.exportOptions, options.width, options.height, output)
-                : WriteGltf(*scene, options.exportOptions, output);
+    result = picture ? WritePicture(*scene, exportOptions, options.width, options.height, output)
+                     : WriteGltf(*scene, exportOptions, output);
   }
   RaiseFailure(result, output);
+  result.warnings.insert(result.warnings.begin(), warnings.begin(), warnings.end());
   return Report(result);
 }
 
@@ -359,12 +368,14 @@ py::array Render(const py::object& source, int32_t width, int32_t height,
   CheckSide(width, "width");
   CheckSide(height, "height");
   const std::shared_ptr<Scene> scene = SourceScene(source);
+  std::vector<std::string> warnings;
+  const ExportOptions exportOptions = ForScene(*scene, options, warnings);
   auto picture = std::make_unique<Picture>();
   Status result;
   {
     py::gil_scoped_release release;
     ExportScene model;
-    result = PrepareExport(*scene, options.exportOptions, model);
+    result = PrepareExport(*scene, exportOptions, model);
     if (result.ok()) result = RenderScene(model, width, height, *picture);
   }
   RaiseFailure(result, "");
@@ -407,8 +418,10 @@ constexpr const char* kConvertDoc =
   faces="position,normal,uv"  what each of a face's three triples indexes (or a sequence
                               of three of "position", "normal", "uv", "none")
   index_base=0                the index of each array's first element in the file, 0 or 1
-  materials={body: material}  the material of a body's triangles (names as Body.name and
-                              Material.name give them, or as scene-inspect prints them)
+  materials={body: material}  the material of a body's triangles, over the group file's
+                              body-material entries, which dress the bodies by default
+                              (names as Body.name and Material.name give them, without
+                              their quotes, or as scene-inspect prints them)
   up="y"                      the scene's up axis: with "z" it is turned so that +Z is up
   size="800x600"              the picture's size, also (width, height)
 The file is written beside `dst` and renamed into place only when complete.
@@ -431,6 +444,7 @@ PYBIND11_MODULE(_sceneio, module) {
   using namespace sceneio::python;
   module.doc() = kModuleDoc;
   DefineRecords(module);
+  DefineWriting(module);
   module.def("load", &Load, py::arg("path"), py::kw_only(), py::arg("threads") = py::none(),
              kLoadDoc);
   module.def("load_partial", &LoadPartial, py::arg("path"), py::kw_only(),

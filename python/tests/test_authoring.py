@@ -1,11 +1,14 @@
 """Scenes built in Python from records and numpy arrays: every field taken as given, arrays
 copied, and what cannot be a field refused with the field named."""
 
+import os
+import subprocess
+
 import numpy as np
 import pytest
 import sceneio
 
-from conftest import SAMPLE
+from conftest import SAMPLE, program
 
 FIELDS = {  # record type -> every attribute of a loaded sample record
     sceneio.Light: lambda s: s.lights[0],
@@ -40,7 +43,14 @@ def test_a_built_scene_draws_as_the_loaded_one():
     built = sceneio.Scene(lights=list(loaded.lights), camera=loaded.camera,
                           materials=list(loaded.materials), objects=list(loaded.objects))
     assert built.files == sceneio.Files(None, None, None, None, None)
-    assert np.array_equal(sceneio.render(built, 120, 90), sceneio.render(loaded, 120, 90))
+    # Dressed alike (glass has no texture, which the built scene has no folder to find in).
+    glass = {"materials": {"cube": "glass", "pyramid": "glass"}}
+    assert np.array_equal(sceneio.render(built, 120, 90, **glass),
+                          sceneio.render(loaded, 120, 90, **glass))
+    # The built scene has no group file: its bodies wear nothing until told.
+    assert built.body_materials() == []
+    assert not np.array_equal(sceneio.render(built, 120, 90),
+                              sceneio.render(built, 120, 90, **glass))
 
 
 def test_arrays_are_copied_in():
@@ -80,3 +90,106 @@ def test_what_cannot_be_a_field_is_refused_by_name(build, exception, words):
     with pytest.raises(exception) as raised:
         build()
     assert words in str(raised.value)
+
+
+def scene_convert(*args):
+    done = subprocess.run([program("SCENEIO_SCENE_CONVERT"), *map(str, args)],
+                          capture_output=True, text=True, check=False)
+    assert done.returncode == 0, done.stderr
+
+
+def group_entries(group):
+    """The body-material entries of a group file, read here word by word."""
+    words = group.read_bytes().split()
+    return [(words[i + 1], words[i + 2]) for i, w in enumerate(words[:-2]) if w == b"body-material"]
+
+
+def test_write_gives_the_files_scene_convert_writes(tmp_path):
+    (tmp_path / "cli").mkdir()
+    (tmp_path / "py").mkdir()
+    scene_convert(SAMPLE, tmp_path / "cli" / "dork.grp")
+    report = sceneio.write(sceneio.load(SAMPLE), tmp_path / "py" / "dork.grp")
+    assert report.warnings == []
+    cli = sorted(p.name for p in (tmp_path / "cli").iterdir())
+    assert sorted(p.name for p in (tmp_path / "py").iterdir()) == cli
+    assert len(cli) >= 5  # the five files and the texture copied beside them
+    for name in cli:
+        assert (tmp_path / "py" / name).read_bytes() == (tmp_path / "cli" / name).read_bytes(), name
+
+
+def test_body_materials_are_the_group_files_entries():
+    loaded = sceneio.load(SAMPLE)
+    entries = [(os.fsdecode(b), os.fsdecode(m)) for b, m in group_entries(SAMPLE)]
+    assert entries and loaded.body_materials() == entries
+    assert sceneio.Scene(objects=list(loaded.objects)).body_materials() == []
+
+
+ASSIGNED = {  # body_materials= -> the entries written, as tokens
+    "as records name them": ({'"cube"': '"glass"'}, [('"cube"', '"glass"')]),
+    "as scene-inspect shows them, as pairs": ([("pyramid", "brick"), ("cube", "brick")],
+                                              [('"pyramid"', '"brick"'), ('"cube"', '"brick"')]),
+    "none at all": ({}, []),
+}
+
+
+@pytest.mark.parametrize("given,entries", ASSIGNED.values(), ids=ASSIGNED.keys())
+def test_given_body_materials_replace_the_group_files(tmp_path, given, entries):
+    sceneio.write(sceneio.load(SAMPLE), tmp_path / "a.grp", body_materials=given)
+    assert sceneio.load(tmp_path / "a.grp").body_materials() == entries
+
+
+def test_a_scene_built_from_arrays_loads_back_field_for_field(tmp_path):
+    rng = np.random.default_rng(7)
+    body = sceneio.Body(name='"tri\xe9"', vertices=rng.normal(size=(30, 3)),
+                        normals=rng.normal(size=(5, 3)), uvs=rng.random((4, 2)),
+                        faces=rng.integers(0, 4, size=(20, 3, 3)))
+    built = sceneio.Scene(
+        lights=[sceneio.Light(name="sun", brightness=2.5, rgb=(1, 0.5, 0.25),
+                              direction=(0, -1, -1e-30))],
+        camera=sceneio.Camera(view_angle=40, location=(0, 1, 5), aim=(0, 0, 0),
+                              lookup_vector=(0, 1, 0), hither=0.1, yon=100),
+        materials=[sceneio.Material(name='"red"', diffuse=(1, 0, 0), opacity=0.5,
+                                    shininess=-0.0)],
+        objects=[body, sceneio.Body(name='"empty"', vertices=np.zeros((0, 3)))])
+    sceneio.write(built, tmp_path / "b.grp", body_materials={"tri\xe9": "red"})
+    back = sceneio.load(tmp_path / "b.grp")
+    for kind in ("lights", "materials", "objects"):
+        assert len(getattr(back, kind)) == len(getattr(built, kind))
+        for a, b in zip(getattr(back, kind), getattr(built, kind)):
+            for name in attributes(a):
+                assert same(getattr(a, name), getattr(b, name)) or (
+                    isinstance(getattr(a, name), float) and
+                    np.float32(getattr(a, name)).tobytes() == np.float32(getattr(b, name)).tobytes()
+                ), f"{kind} {name}"
+    for name in attributes(back.camera):
+        assert same(getattr(back.camera, name), getattr(built.camera, name)), name
+    assert back.body_materials() == [('"tri\xe9"', '"red"')]
+
+
+NAN = float("nan")
+REFUSED = {  # a scene, the path, body_materials= -> the exception and the words it holds
+    "NaN position": (lambda: sceneio.Scene(objects=[sceneio.Body(
+        name='"b"', vertices=[[0, NAN, 0]])]), "a.grp", None, ValueError, "vertices"),
+    "NaN brightness": (lambda: sceneio.Scene(lights=[sceneio.Light(
+        name="l", brightness=NAN)]), "a.grp", None, ValueError, "brightness"),
+    "field no keyword fills": (lambda: sceneio.Scene(lights=[sceneio.Light(
+        name="l", extra_int=3)]), "a.grp", None, ValueError, "extraInt"),
+    "name of two tokens": (lambda: sceneio.Scene(materials=[sceneio.Material(
+        name="two words")]), "a.grp", None, ValueError, "name"),
+    "not a group file": (sceneio.Scene, "a.txt", None, ValueError, ".grp"),
+    "no such body": (lambda: sceneio.load(SAMPLE), "a.grp", {"ball": "brick"}, ValueError,
+                     "ball"),
+    "no such material": (lambda: sceneio.load(SAMPLE), "a.grp", {"cube": "gold"}, ValueError,
+                         "gold"),
+    "not pairs": (lambda: sceneio.load(SAMPLE), "a.grp", ["cube"], ValueError, "pair"),
+    "folder missing": (sceneio.Scene, "none/a.grp", None, OSError, "a.grp"),
+}
+
+
+@pytest.mark.parametrize("make,path,given,exception,words", REFUSED.values(), ids=REFUSED.keys())
+def test_what_cannot_be_written_is_refused_and_nothing_is_left(tmp_path, make, path, given,
+                                                              exception, words):
+    with pytest.raises(exception) as raised:
+        sceneio.write(make(), tmp_path / path, body_materials=given)
+    assert words in str(raised.value)
+    assert list(tmp_path.iterdir()) == []

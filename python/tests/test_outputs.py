@@ -67,6 +67,9 @@ GENERATED_FLAGS = [w for b, m in GENERATED.items() for w in ("--material", f"{b}
 
 PICTURES = {
     "sample": (None, 160, 120, BOTH, BOTH_FLAGS),
+    "sample dressed by its group file": (None, 120, 90, {}, []),
+    "one body over the group file": (None, 80, 60, {"materials": {"cube": '"glass"'}},
+                                     ["--material", "cube=glass"]),
     "sample, other materials": (None, 96, 64, {"materials": {"cube": "glass", "pyramid": "brick"}},
                                 ["--material", "cube=glass", "--material", "pyramid=brick"]),
     "sample turned Z-up": (None, 64, 48, {"up": "z", **BOTH}, ["--up", "z", *BOTH_FLAGS]),
@@ -100,13 +103,24 @@ def test_convert_writes_the_bytes_scene_convert_writes(tmp_path, ending):
     py = tmp_path / "py"
     cli.mkdir()
     py.mkdir()
-    done = scene_convert(*BOTH_FLAGS, SAMPLE, cli / f"dork{ending}")
-    report = sceneio.convert(SAMPLE, py / f"dork{ending}", **BOTH)
+    done = scene_convert(SAMPLE, cli / f"dork{ending}")
+    report = sceneio.convert(SAMPLE, py / f"dork{ending}")
     assert sorted(p.name for p in py.iterdir()) == sorted(p.name for p in cli.iterdir())
     for written in cli.iterdir():
         assert (py / written.name).read_bytes() == written.read_bytes(), written.name
     said = [line.split(": ", 2)[2] for line in done.stderr.splitlines()]
     assert report.warnings + report.notes == said
+
+
+def test_a_group_entry_for_what_the_scene_lacks_is_left_out_with_the_same_warning(tmp_path):
+    files = {p.name: p.read_bytes() for p in SAMPLE.parent.iterdir()}
+    files["dork.grp"] += b'body-material "ball" "brick"\nbody-material "cube" "gold"\n'
+    group = write_scene(tmp_path, files)
+    done = scene_convert(group, tmp_path / "cli.glb")
+    report = sceneio.convert(group, tmp_path / "py.glb")
+    said = [line.split(": ", 2)[2] for line in done.stderr.splitlines()]
+    assert len(report.warnings) >= 2 and report.warnings + report.notes == said
+    assert (tmp_path / "py.glb").read_bytes() == (tmp_path / "cli.glb").read_bytes()
 
 
 CHECKED = {
