@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "bindings.h"
-#include "body_materials.h"
 #include "io/names.h"
+#include "sceneio/body_materials.h"
 #include "sceneio/diagnostics.h"
 #include "sceneio/export.h"
 #include "sceneio/gltf.h"
@@ -296,14 +296,23 @@ ExportOptions ForScene(const Scene& scene, const ConvertOptions& given,
       throw py::value_error("materials: the scene has no material " + ShownBytes(material));
     }
     const std::vector<std::string> bodyTokens = Tokens(body, scene.objects);
-    if (bodyTokens.empty())
+    if (bodyTokens.empty()) {
       throw py::value_error("materials: the scene has no body " + ShownBytes(body));
+    }
     for (const std::string& token : bodyTokens) {
       options.bodyMaterials.emplace_back(token, materialTokens.front());
     }
   }
-  std::vector<size_t> pairOf;
-  PutGroupBodyMaterialsFirst(scene, GroupBodyMaterials(scene), options, pairOf, warnings);
+  std::vector<BodyMaterial> entries;
+  Status status = GroupBodyMaterials(scene, entries);
+  if (status.ok()) status = KeepKnownBodyMaterials(scene, entries);
+  if (status.code == StatusCode::kOutOfMemory) throw std::bad_alloc();
+  warnings = std::move(status.warnings);
+  std::vector<std::pair<std::string, std::string>> first;
+  for (BodyMaterial& entry : entries) {
+    first.emplace_back(std::move(entry.body), std::move(entry.material));
+  }
+  options.bodyMaterials.insert(options.bodyMaterials.begin(), first.begin(), first.end());
   return options;
 }
 

@@ -1,19 +1,27 @@
 // sceneio.write() and Scene.body_materials(): a scene back to its five files, with the group
 // file's body-material entries carried over unless the caller gives others.
+#include <new>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "bindings.h"
-#include "body_materials.h"
+#include "sceneio/body_materials.h"
 #include "sceneio/writer.h"
 
 namespace sceneio::python {
 namespace {
 
+// The group file's complete entries, as the load left its bytes.
+std::vector<BodyMaterial> GroupEntries(const Scene& scene) {
+  std::vector<BodyMaterial> entries;
+  if (GroupBodyMaterials(scene, entries).code == StatusCode::kOutOfMemory) throw std::bad_alloc();
+  return entries;
+}
+
 py::list BodyMaterials(const std::shared_ptr<Scene>& scene) {
   py::list out;
-  for (const BodyMaterial& entry : GroupBodyMaterials(*scene)) {
+  for (const BodyMaterial& entry : GroupEntries(*scene)) {
     out.append(py::make_tuple(Text(entry.body), Text(entry.material)));
   }
   return out;
@@ -61,7 +69,7 @@ py::object Write(const std::shared_ptr<Scene>& scene, const py::object& path,
                  const py::object& given) {
   WriteOptions options;
   options.bodyMaterials =
-      given.is_none() ? GroupBodyMaterials(*scene) : GivenBodyMaterials(*scene, given);
+      given.is_none() ? GroupEntries(*scene) : GivenBodyMaterials(*scene, given);
   const std::string output = NativeOutputPath(path);
   Status status;
   {
