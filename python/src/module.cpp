@@ -85,7 +85,8 @@ int32_t ThreadCount(const py::handle& threads) {
     throw py::type_error("threads must be an int or None");
   }
   const long long count = threads.cast<long long>();
-  if (count < 1 || count > 1024) throw py::value_error("threads must be from 1 to 1024");
+  // 0 is one thread per core, as scene-inspect --threads 0 and scene-convert take it.
+  if (count < 0 || count > 1024) throw py::value_error("threads must be from 0 to 1024");
   return static_cast<int32_t>(count);
 }
 
@@ -399,8 +400,8 @@ constexpr const char* kLoadDoc = R"(Loads the scene whose group file is `path` a
 
 `path` is a str, bytes or os.PathLike; "/" and "\" both separate directories. The
 group file names the four data files, which are read from its folder.
-`threads` (an int from 1, or None for the library's default) bounds how many threads
-read and parse.
+`threads` bounds how many threads read and parse: an int from 1, 0 for one thread per
+core, or None for the library's default (one). Any number gives the same Scene.
 
 Raises sceneio.LoadError (an OSError) when a file is not named or cannot be read: its
 message says why and its `filename` is the file that stopped the load (the group file

@@ -57,14 +57,14 @@ def test_load_error_keeps_undecodable_file_names(tmp_path):
 
 
 @pytest.mark.parametrize("call,exception", [
-    (lambda: sceneio.load(SAMPLE, threads=0), ValueError),
+    (lambda: sceneio.load(SAMPLE, threads=1025), ValueError),
     (lambda: sceneio.load(SAMPLE, threads=-3), ValueError),
     (lambda: sceneio.load(SAMPLE, threads="2"), TypeError),
     (lambda: sceneio.load(SAMPLE, threads=True), TypeError),
     (lambda: sceneio.load(SAMPLE, 2), TypeError),
     (lambda: sceneio.load(42), TypeError),
     (lambda: sceneio.load("dork\0/dork.grp"), ValueError),
-    (lambda: sceneio.load_partial(SAMPLE, threads=0), ValueError),
+    (lambda: sceneio.load_partial(SAMPLE, threads=-1), ValueError),
     (lambda: sceneio.load(SAMPLE).objects[2], IndexError),
     (lambda: sceneio.load(SAMPLE).lights[-3], IndexError),
     (lambda: sceneio.render(SAMPLE, 15, 100), ValueError),

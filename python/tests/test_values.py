@@ -123,7 +123,9 @@ def test_sample_equals_the_cpp_load(monkeypatch):
     (["--triangles", 200, "--bodies", 4, "--faces", "uv,position,normal"], None),
     (["--triangles", 8000, "--bodies", 3, "--seed", 5], 2),
     (["--triangles", 3000, "--bodies", 1, "--seed", 6], 3),
-], ids=["plain", "no-normals", "no-uvs-base-1", "uv-first", "two-threads", "three-threads"])
+    (["--triangles", 3000, "--bodies", 2, "--seed", 8], 0),
+], ids=["plain", "no-normals", "no-uvs-base-1", "uv-first", "two-threads", "three-threads",
+        "thread-per-core"])
 def test_generated_scene_equals_the_cpp_load(tmp_path, monkeypatch, args, threads):
     make_scene(tmp_path, *args)
     monkeypatch.chdir(tmp_path)
