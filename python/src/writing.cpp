@@ -84,9 +84,10 @@ constexpr const char* kWriteDoc = R"(Writes `scene` as its five files: `path` (e
 beside it, the light, camera, material and object files named after it (out/a.grp ->
 out/a.lgt, a.cam, a.gmf, a.gof). They load back as the same scene, field for field.
 
-`body_materials` are the group file's body-material entries: None takes the scene's own
-(Scene.body_materials()), else a {body: material} dict or (body, material) pairs, names
-as the records hold them or as scene-inspect prints them.
+`body_materials` are the group file's body-material entries: None carries the scene's own
+(Scene.body_materials()); a {body: material} dict or (body, material) pairs are written in
+their place, names as the records hold them, without their quotes, or as scene-inspect
+prints them.
 Textures the materials name are copied beside the output when it goes to another folder.
 Every file is written beside its place and all are put in place together: on failure
 nothing new is left. Returns sceneio.Report(warnings, notes).
