@@ -6,6 +6,7 @@
 #include <string>
 
 #include "bench_support.h"
+#include "loaded_scene.h"
 #include "sceneio/gltf.h"
 #include "sceneio/scene.h"
 
@@ -16,16 +17,9 @@ namespace {
 // file. The file goes to the build tree beside the scene and is removed afterwards.
 void BM_ConvertGlb(benchmark::State& state, const char* name) {
   const std::string scene = SceneDir(name);
-  const int64_t bytes = SceneBytes(scene);
-  if (bytes < 0) {
-    state.SkipWithError("scene not generated: build the bench-scenes target");
-    return;
-  }
   Scene loaded;
-  if (loaded.Load(GroupPathOf(scene).c_str()) != 0) {
-    state.SkipWithError("load failed");
-    return;
-  }
+  const int64_t bytes = LoadGenerated(state, scene, loaded);
+  if (bytes < 0) return;
   const std::string output = scene + "/converted.glb";
   for (auto _ : state) {
     const Status result = WriteGltf(loaded, ExportOptions{}, output);

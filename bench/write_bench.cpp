@@ -8,6 +8,7 @@
 #include <string>
 
 #include "bench_support.h"
+#include "loaded_scene.h"
 #include "sceneio/scene.h"
 #include "sceneio/writer.h"
 
@@ -18,16 +19,9 @@ namespace {
 // their own, and are removed afterwards.
 void BM_WriteScene(benchmark::State& state, const char* name) {
   const std::string scene = SceneDir(name);
-  const int64_t bytes = SceneBytes(scene);
-  if (bytes < 0) {
-    state.SkipWithError("scene not generated: build the bench-scenes target");
-    return;
-  }
   Scene loaded;
-  if (loaded.Load(GroupPathOf(scene).c_str()) != 0) {
-    state.SkipWithError("load failed");
-    return;
-  }
+  const int64_t bytes = LoadGenerated(state, scene, loaded);
+  if (bytes < 0) return;
   const std::string output = scene + "/written.grp";
   for (auto _ : state) {
     const Status status = WriteScene(loaded, output, WriteOptions{});

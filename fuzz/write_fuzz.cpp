@@ -58,13 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   // The group file's complete entries are carried over, as scene-convert carries them.
   WriteOptions options;
-  std::vector<BodyMaterialEntry> entries;
-  FUZZ_CHECK(ReadBodyMaterials(
-                 {first.groupFile->data.get(), static_cast<size_t>(first.groupFile->size)}, entries)
-                 .ok());
-  for (const BodyMaterialEntry& entry : entries) {
-    if (entry.complete) options.bodyMaterials.push_back(entry.names);
-  }
+  FUZZ_CHECK(GroupBodyMaterials(first, options.bodyMaterials).ok());
 
   SceneText text;
   const Status status = WriteSceneText(first, "w", options, text);

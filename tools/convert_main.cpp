@@ -99,7 +99,9 @@ sceneio::Status WriteFiveFiles(const ConvertCommandLine& command, const Scene& s
   sceneio::Status status = sceneio::CheckBodyMaterials(scene, over);
   if (status.ok()) status = sceneio::PutBodyMaterialsOver(entries, over);
   if (!status.ok()) return status;
-  return sceneio::WriteScene(scene, command.outputPath, {std::move(entries)});
+  // A scene is often written to a folder of its own: out/dork/dork.grp makes out/dork.
+  return sceneio::WriteScene(scene, command.outputPath,
+                             {.bodyMaterials = std::move(entries), .createFolders = true});
 }
 
 // The group file's (or the model's) entries dress the bodies by default; --material comes later

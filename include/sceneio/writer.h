@@ -16,6 +16,9 @@ namespace sceneio {
 struct WriteOptions {
   // Written after the include entries, in this order.
   std::vector<BodyMaterial> bodyMaterials;
+  // Make the group file's folder and the folders above it when they are missing (they are
+  // removed again when the write fails), rather than fail.
+  bool createFolders = false;
 };
 
 // The text of the five files, for a caller that takes the bytes instead of files.

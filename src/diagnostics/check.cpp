@@ -13,6 +13,7 @@
 #include "io/names.h"
 #include "io/token_reader.h"
 #include "scene/include_resolver.h"
+#include "sceneio/body_materials.h"
 #include "sceneio/diagnostics.h"
 #include "sceneio/file_buffer.h"
 #include "sceneio/file_kinds.h"
@@ -358,6 +359,50 @@ std::vector<std::string_view> IncludeNames(const FileBuffer& group, std::string_
   return names;
 }
 
+// The body-material entries: the load passes over them, the export and the writer take them.
+// Which bodies and materials the scene holds is known only when the load succeeded.
+template <typename Add>
+void CheckBodyMaterialEntries(const Scene& scene, bool loaded, const Add& add) {
+  const FileBuffer& group = *scene.groupFile;
+  std::vector<BodyMaterialEntry> entries;
+  if (!ReadBodyMaterials({group.data.get(), static_cast<size_t>(group.size)}, entries).ok()) {
+    throw std::bad_alloc();
+  }
+  const auto holds = [](const auto& records, const std::string& name) {
+    return std::any_of(records.begin(), records.end(),
+                       [&](const auto& record) { return record.name == name; });
+  };
+  for (size_t e = 0; e < entries.size(); ++e) {
+    const BodyMaterialEntry& entry = entries[e];
+    const BodyMaterial& names = entry.names;
+    const int32_t body = SkipSpace(group, SkipToken(group, entry.offset));
+    const int32_t material = SkipSpace(group, SkipToken(group, body));
+    if (!entry.complete) {
+      add(entry.offset, false,
+          std::string("this 'body-material' entry is cut short: the file ends before its ") +
+              (names.body.empty() ? "body" : "material") + ", so it dresses no body");
+      continue;
+    }
+    for (size_t first = 0; first < e; ++first) {
+      if (!entries[first].complete || entries[first].names.body != names.body) continue;
+      add(body, false,
+          "a second 'body-material' entry for the body " + Quoted(names.body) +
+              ": it takes the place of the first, " + Quoted(entries[first].names.material));
+      break;
+    }
+    if (loaded && !holds(scene.objects, names.body)) {
+      add(body, false,
+          "the scene has no body " + Quoted(names.body) +
+              ": this 'body-material' entry dresses nothing");
+    }
+    if (loaded && !holds(scene.materials, names.material)) {
+      add(material, false,
+          "the scene has no material " + Quoted(names.material) +
+              ": this 'body-material' entry is passed over");
+    }
+  }
+}
+
 void CheckGroup(const Scene& scene, bool loaded, std::vector<RawFinding>& findings) {
   const FileBuffer& group = *scene.groupFile;
   const auto add = [&](int32_t offset, bool error, std::string message) {
@@ -393,12 +438,15 @@ void CheckGroup(const Scene& scene, bool loaded, std::vector<RawFinding>& findin
 
   TokenReader reader(group);
   for (std::string_view token = reader.Token(); !token.empty(); token = reader.Token()) {
-    if (token != "include" && EqualsIgnoringCase(token, "include")) {
-      add(OffsetOf(group, token), false,
-          Quoted(token) + " is not the keyword 'include': keywords are case-sensitive, so it " +
-              "is passed over");
+    for (const std::string_view keyword : {"include", "body-material"}) {
+      if (token != keyword && EqualsIgnoringCase(token, keyword)) {
+        add(OffsetOf(group, token), false,
+            Quoted(token) + " is not the keyword " + Quoted(keyword) +
+                ": keywords are case-sensitive, so it is passed over");
+      }
     }
   }
+  CheckBodyMaterialEntries(scene, loaded, add);
 
   if (loaded) return;
   for (size_t k = 1; k < std::size(kFileKinds); ++k) {

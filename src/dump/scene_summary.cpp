@@ -8,6 +8,7 @@
 
 #include "io/names.h"
 #include "scene/load_stop.h"
+#include "sceneio/body_materials.h"
 #include "sceneio/dump.h"
 #include "sceneio/file_kinds.h"
 
@@ -102,11 +103,31 @@ void AppendNames(std::string& out, const char* title, const CountedArray<T>& rec
   table.AppendTo(out, "  ");
 }
 
-void AppendBodies(std::string& out, const CountedArray<Body>& bodies) {
+// The material each body wears by the group file's entries: the last entry for it whose body
+// and material the scene holds, as the export takes them. Empty when the file has no entries.
+std::vector<std::string> WornMaterials(const Scene& scene) {
+  std::vector<BodyMaterial> entries;
+  if (!GroupBodyMaterials(scene, entries).ok() || entries.empty()) return {};
+  if (!KeepKnownBodyMaterials(scene, entries).ok()) throw std::bad_alloc();
+  std::vector<std::string> worn(static_cast<size_t>(scene.objects.count));
+  for (const BodyMaterial& entry : entries) {
+    for (int32_t b = 0; b < scene.objects.count; ++b) {
+      if (scene.objects.items[b].name == entry.body) worn[b] = Printable(entry.material);
+    }
+  }
+  return worn;
+}
+
+void AppendBodies(std::string& out, const Scene& scene) {
+  const CountedArray<Body>& bodies = scene.objects;
   out.append("\nobjects: ").append(CollectionCount(bodies)).append("\n");
   if (bodies.items == nullptr || bodies.count <= 0) return;
-  Table table({true, false, true, true, true, true, true});
-  table.Add({"#", "name", "vertices", "normals", "uvs", "faces", "indices"});
+  // The material column only for a group file with body-material entries.
+  const std::vector<std::string> worn = WornMaterials(scene);
+  Table table({true, false, true, true, true, true, true, false});
+  std::vector<std::string> header = {"#", "name", "vertices", "normals", "uvs", "faces", "indices"};
+  if (!worn.empty()) header.push_back("material");
+  table.Add(std::move(header));
   bool anyAbsent = false;
   for (int32_t i = 0; i < bodies.count; ++i) {
     const Body& body = bodies.items[i];
@@ -118,6 +139,7 @@ void AppendBodies(std::string& out, const CountedArray<Body>& bodies) {
                                     CountOf(body.faces),
                                     CountOf(body.faceParts.indices)};
     anyAbsent = anyAbsent || std::find(row.begin() + 2, row.end(), "-") != row.end();
+    if (!worn.empty()) row.push_back(worn[static_cast<size_t>(i)]);
     table.Add(std::move(row));
   }
   table.AppendTo(out, "  ");
@@ -132,7 +154,7 @@ std::string SceneSummary(const Scene& scene, int32_t result) {
   AppendNames(out, "lights", scene.lights);
   AppendNames(out, "camera", scene.camera);
   AppendNames(out, "materials", scene.materials);
-  AppendBodies(out, scene.objects);
+  AppendBodies(out, scene);
   return out;
 }
 

@@ -28,6 +28,8 @@ std::string OutputFailure::Message() const {
   switch (step) {
     case Step::kNone:
       return {};
+    case Step::kFolder:
+      return "cannot make the folder " + path.string() + ": " + ErrnoText(error);
     case Step::kBegin:
       return "cannot write beside " + path.string() + ": " + ErrnoText(error);
     case Step::kWrite:
@@ -84,6 +86,31 @@ OutputFiles::OutputFiles(Target target) : target_(target) {}
 // Members go in reverse order of their making, so files committed later are put back first.
 OutputFiles::~OutputFiles() {
   while (!files_.empty()) files_.pop_back();
+  if (settled_) return;
+  // Only an empty folder goes: whatever else was put in it since is not the output's.
+  for (auto folder = madeFolders_.rbegin(); folder != madeFolders_.rend(); ++folder) {
+    rmdir(folder->c_str());
+  }
+}
+
+bool OutputFiles::MakeFolders(const std::filesystem::path& folder) {
+  if (target_ == Target::kMemory) return true;
+  std::vector<std::filesystem::path> missing;
+  for (std::filesystem::path at = folder; !at.empty(); at = at.parent_path()) {
+    struct stat info {};
+    if (stat(at.c_str(), &info) == 0) break;  // what it is decides the first Begin
+    missing.push_back(at);
+    if (at == at.parent_path()) break;
+  }
+  for (auto at = missing.rbegin(); at != missing.rend(); ++at) {
+    if (mkdir(at->c_str(), 0777) == 0) {
+      madeFolders_.push_back(*at);
+    } else if (errno != EEXIST) {
+      failure_ = {OutputFailure::Step::kFolder, errno, *at, {}};
+      return false;
+    }
+  }
+  return true;
 }
 
 bool OutputFiles::Fail(OutputFailure::Step step, int error, const std::string& source) {
@@ -194,6 +221,7 @@ bool OutputFiles::Commit() {
     file.committed = true;
   }
   for (const auto& file : files_) file->Settle();
+  settled_ = true;
   return true;
 }
 

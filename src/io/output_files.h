@@ -15,6 +15,7 @@ namespace sceneio {
 struct OutputFailure {
   enum class Step : uint8_t {
     kNone,
+    kFolder,         // a missing folder on the way to the output could not be made
     kBegin,          // the file beside the final path could not be made
     kWrite,          // a write failed
     kClose,          // the close reported an error
@@ -27,8 +28,9 @@ struct OutputFailure {
   std::filesystem::path path;  // the final path of the output file concerned
   std::string source;          // the copied file, for the two source steps
 
-  // "cannot write beside PATH: ...", "cannot write PATH: ...", "cannot put PATH in place: ...",
-  // "SOURCE changed or vanished ...", "SOURCE could not be read whole".
+  // "cannot make the folder PATH: ...", "cannot write beside PATH: ...", "cannot write PATH: ...",
+  // "cannot put PATH in place: ...", "SOURCE changed or vanished ...", "SOURCE could not be read
+  // whole".
   std::string Message() const;
 };
 
@@ -39,11 +41,15 @@ class OutputFiles {
   enum class Target : uint8_t { kDisk, kMemory };
 
   explicit OutputFiles(Target target = Target::kDisk);
-  // Removes every file not committed; undoes a commit that has not finished.
+  // Removes every file not committed; undoes a commit that has not finished, and removes the
+  // folders MakeFolders made unless the commit finished.
   ~OutputFiles();
   OutputFiles(const OutputFiles&) = delete;
   OutputFiles& operator=(const OutputFiles&) = delete;
 
+  // Makes `folder` and every missing folder above it, so that files can be begun in it. They
+  // belong to the output: they go again, innermost first, unless Commit puts it in place.
+  bool MakeFolders(const std::filesystem::path& folder);
   // Starts the next file, to be put at `finalPath` (in the same folder, so the rename cannot
   // cross file systems). Writes go to it until the next Begin. false when it cannot be made.
   bool Begin(const std::filesystem::path& finalPath);
@@ -68,6 +74,8 @@ class OutputFiles {
 
   Target target_;
   std::vector<std::unique_ptr<Pending>> files_;
+  std::vector<std::filesystem::path> madeFolders_;  // outermost first
+  bool settled_ = false;                            // Commit finished
   OutputFailure failure_;
 };
 

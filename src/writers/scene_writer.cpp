@@ -153,13 +153,17 @@ Status WriteScene(const Scene& scene, const std::string& groupPath, const WriteO
     status = CheckScene(scene, baseName, options);
     if (!status.ok()) return status;
     const fs::path folder = group.parent_path();
+    // Made before the texture copies are planned: they go to the folder as it will be.
+    OutputFiles files;
+    if (options.createFolders && !files.MakeFolders(folder)) {
+      return status.Fail(StatusCode::kWriteFailed, FailureText(files.failure()));
+    }
     std::set<fs::path> outputs = {group};
     for (const DataFile& kind : kDataFiles) {
       outputs.insert(folder / (baseName + std::string(kind.extension)));
     }
     const std::vector<TextureCopy> copies =
         PlanTextureCopies(scene, folder.empty() ? fs::path(".") : folder, outputs, status);
-    OutputFiles files;
     if (!WriteFiles(scene, folder, baseName, options, copies, files)) {
       return status.Fail(StatusCode::kWriteFailed, FailureText(files.failure()));
     }

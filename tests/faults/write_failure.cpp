@@ -131,7 +131,8 @@ using testing::TempDir;
 std::map<std::string, std::string> Files(const std::filesystem::path& dir) {
   std::map<std::string, std::string> files;
   for (const auto& entry : std::filesystem::directory_iterator(dir)) {
-    files[entry.path().filename().string()] = ReadBytes(entry.path());
+    files[entry.path().filename().string()] =
+        entry.is_regular_file() ? ReadBytes(entry.path()) : "(folder)";
   }
   return files;
 }
@@ -139,7 +140,8 @@ std::map<std::string, std::string> Files(const std::filesystem::path& dir) {
 // Allocates nothing of its own, so that every allocation it makes is the converter's.
 Status Convert(const Scene& scene, const std::string& output) {
   if (output.ends_with(".png")) return WritePicture(scene, {}, 64, 48, output);
-  if (output.ends_with(".grp")) return WriteScene(scene, output, {});
+  if (output.ends_with(".grp"))
+    return WriteScene(scene, output, {.bodyMaterials = {}, .createFolders = true});
   return WriteGltf(scene, {}, output);
 }
 
@@ -247,6 +249,12 @@ TEST(WriteFailure, EachFailureIsReportedAndLeavesNothingBehind) {
       {".grp, short writes", Input::kSample, "out.grp", WriteFault::kShort, false, nullptr},
       {".grp of a large body, short writes", Input::kLarge, "out.grp", WriteFault::kShort, false,
        nullptr},
+      // The folders made for the output go with it.
+      {".grp in folders it makes, no space", Input::kSample, "new/deeper/out.grp",
+       WriteFault::kFail, false, "cannot write {}new/deeper/out.lgt: No space left on device"},
+      {".grp in folders it makes, the first data file fails at close", Input::kSample,
+       "new/deeper/out.grp", WriteFault::kNone, true,
+       "cannot write {}new/deeper/out.lgt: Input/output error"},
   };
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.name);

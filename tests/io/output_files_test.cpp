@@ -83,6 +83,58 @@ TEST(OutputFiles, UncommittedFilesLeaveNothingBehind) {
   EXPECT_EQ(Files(dir.root()), (std::map<std::string, std::string>{{"out.glb", "earlier"}}));
 }
 
+// Folders made for an output stay when it lands and go when it does not, innermost first and
+// only while empty; a folder that cannot be made names itself.
+TEST(OutputFiles, FoldersMadeForAnOutputGoWithIt) {
+  const struct {
+    const char* name;
+    const char* folder;      // under the temporary folder
+    const char* blocked;     // a folder in the way of a.gltf's rename, or nullptr
+    const char* afterwards;  // what the temporary folder holds, by Files
+    OutputFailure::Step expected;
+  } kCases[] = {
+      {"made, and kept when the output lands", "new/deeper", nullptr, "new,x",
+       OutputFailure::Step::kNone},
+      {"made, and removed when a rename fails", "new/deeper", "new/deeper/a.gltf", "x",
+       OutputFailure::Step::kCommit},
+      {"a folder that is there stays when the output fails", "x", "x/a.gltf", "x",
+       OutputFailure::Step::kCommit},
+      {"a file in the way", "x/file/deeper", nullptr, "x", OutputFailure::Step::kFolder},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.name);
+    TempDir source;
+    const std::string texture = source.Write("t.png", "PNG!!").string();
+    TempDir dir;
+    dir.Write("x/file", "not a folder");
+    const std::filesystem::path folder = dir.root() / c.folder;
+    bool written = false;
+    {
+      OutputFiles files;
+      if (files.MakeFolders(folder)) {
+        if (c.blocked != nullptr) std::filesystem::create_directory(dir.root() / c.blocked);
+        written = WriteThree(files, folder, texture);
+      }
+      EXPECT_EQ(files.failure().step, c.expected);
+      if (c.expected == OutputFailure::Step::kFolder) {
+        EXPECT_EQ(files.failure().Message(),
+                  "cannot make the folder " + folder.string() + ": Not a directory");
+      }
+      // The folder in the way, the output's own doing here, goes before the output does.
+      if (c.blocked != nullptr) std::filesystem::remove(dir.root() / c.blocked);
+    }
+    EXPECT_EQ(written, c.expected == OutputFailure::Step::kNone);
+    std::string afterwards;
+    for (const auto& [name, bytes] : Files(dir.root())) {
+      afterwards += (afterwards.empty() ? "" : ",") + name;
+    }
+    EXPECT_EQ(afterwards, c.afterwards);
+    if (written) {
+      EXPECT_EQ(Files(folder).size(), 3u);
+    }
+  }
+}
+
 TEST(OutputFiles, ACopyOfAFileThatChangedFails) {
   TempDir dir;
   const std::string texture = dir.Write("t.png", "PNG!!!").string();  // 6 bytes, not 5

@@ -78,6 +78,52 @@ const CheckCase kCheckCases[] = {
      "case-sensitive, so it is passed over\n"
      "0 errors, 1 warnings\n"},
 
+    // The group file's body-material entries: the scene has body b and material m.
+    {"body-material entries the scene can use",
+     {{"dork.grp",
+       "include \"s.lgt\"\ninclude \"s.cam\"\ninclude \"s.gmf\"\ninclude \"s.gof\"\n"
+       "body-material b m\n"}},
+     "0 errors, 0 warnings\n"},
+    {"body-material naming a body and a material the scene lacks",
+     {{"dork.grp",
+       "include \"s.lgt\"\ninclude \"s.cam\"\ninclude \"s.gmf\"\ninclude \"s.gof\"\n"
+       "body-material \"b\" m\nbody-material b  \"m\"\n"}},
+     "dork/dork.grp:5:15: warning: the scene has no body '\"b\"': this 'body-material' entry "
+     "dresses nothing\n"
+     "dork/dork.grp:6:18: warning: the scene has no material '\"m\"': this 'body-material' entry "
+     "is passed over\n"
+     "0 errors, 2 warnings\n"},
+    {"body named twice",
+     {{"dork.grp",
+       "include \"s.lgt\"\ninclude \"s.cam\"\ninclude \"s.gmf\"\ninclude \"s.gof\"\n"
+       "body-material b m body-material\tb m"}},
+     "dork/dork.grp:5:33: warning: a second 'body-material' entry for the body 'b': it takes the "
+     "place of the first, 'm'\n"
+     "0 errors, 1 warnings\n"},
+    {"body-material cut short before its material",
+     {{"dork.grp",
+       "include \"s.lgt\"\ninclude \"s.cam\"\ninclude \"s.gmf\"\ninclude \"s.gof\"\n"
+       "body-material b m\r\n  body-material b"}},
+     "dork/dork.grp:6:3: warning: this 'body-material' entry is cut short: the file ends before "
+     "its material, so it dresses no body\n"
+     "0 errors, 1 warnings\n"},
+    {"body-material cut short before its body, in another letter case before it",
+     {{"dork.grp",
+       "include \"s.lgt\"\ninclude \"s.cam\"\ninclude \"s.gmf\"\ninclude \"s.gof\"\n"
+       "Body-Material b m body-material"}},
+     "dork/dork.grp:5:1: warning: 'Body-Material' is not the keyword 'body-material': keywords "
+     "are case-sensitive, so it is passed over\n"
+     "dork/dork.grp:5:19: warning: this 'body-material' entry is cut short: the file ends before "
+     "its body, so it dresses no body\n"
+     "0 errors, 2 warnings\n"},
+    {"body-material entries are not matched when the load failed",
+     {{"dork.grp",
+       "include \"s.lgt\"\ninclude \"s.cam\"\ninclude \"s.gmf\"\ninclude \"t.gof\"\n"
+       "body-material x y\n"}},
+     "dork/dork.grp:4:9: error: cannot read 'dork/t.gof', the object file named here: the load "
+     "fails here\n"
+     "1 errors, 0 warnings\n"},
+
     // The light file.
     {"light value not a number",
      {{"s.lgt", "<\n(name \"a\"\n  brightness bright\n)\n>\n"}},

@@ -79,8 +79,10 @@ TEST(SceneConvertScene, StatusesAndWhatIsLeft) {
        "scene-convert: the base name of the group file holds \".cam\", so its include entries "
        "would name the wrong files",
        ""},
-      {"a folder that is not there", "", "missing/w.grp", 1,
-       "scene-convert: cannot write beside {}/missing/w.lgt: No such file or directory", ""},
+      {"folders that are not there are made", "", "missing/deeper/w.grp", 0, "",
+       "body-material \"cube\" \"brick\"\nbody-material \"pyramid\" \"glass\"\n"},
+      {"a folder that cannot be made", "", "w.grp/deeper/w.grp", 1,
+       "scene-convert: cannot make the folder {}/w.grp/deeper: Not a directory", ""},
   };
   for (const auto& row : kRows) {
     SCOPED_TRACE(row.name);
@@ -120,6 +122,10 @@ TEST(SceneConvertScene, RefusalWritesNothing) {
             "scene-convert: cannot write material 0 GL_Shade, field name: name counted as a "
             "material: every GL_Shade token counts one material; nothing written\n");
   EXPECT_TRUE(fs::is_empty(dir.root() / "out"));
+  // Refused before any folder is made for it.
+  EXPECT_EQ(RunProgram(SCENE_CONVERT_PATH, dir.root().string(), "dork/dork.grp new/w.grp").status,
+            1);
+  EXPECT_FALSE(fs::exists(dir.root() / "new"));
 }
 
 }  // namespace

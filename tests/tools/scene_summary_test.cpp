@@ -1,11 +1,13 @@
 // The human summary: columns that line up whatever the names, and names that cannot garble it.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "sceneio/dump.h"
+#include "support/buffer_of.h"
 
 namespace sceneio {
 namespace {
@@ -59,6 +61,52 @@ TEST(SceneSummary, ShowsNamesInPrintableForm) {
     const std::vector<std::string> rows = LinesAfter(SceneSummary(scene, -1), "materials: 1");
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[1], std::string("  0  ") + c.shown);
+  }
+}
+
+// The material column: what the group file's entries dress each body with, as the export takes
+// them (the last usable entry for a body wins), and no column without entries.
+const struct {
+  const char* name;
+  const char* group;  // after the include entries
+  std::vector<std::string> rows;
+} kMaterialRows[] = {
+    {"no entries, no column",
+     "",
+     {"  #  name    vertices  normals  uvs  faces  indices",
+      "  0  \"cube\"         -        -    -      -        -",
+      "  1  ball           -        -    -      -        -",
+      "  2  \"cube\"         -        -    -      -        -"}},
+    {"every body of the name, the last entry winning, an unusable one passed over",
+     "body-material \"cube\" glass body-material \"cube\" \"brick\" body-material \"cube\" wood",
+     {"  #  name    vertices  normals  uvs  faces  indices  material",
+      "  0  \"cube\"         -        -    -      -        -  \"brick\"",
+      "  1  ball           -        -    -      -        -",
+      "  2  \"cube\"         -        -    -      -        -  \"brick\""}},
+    {"an entry cut short dresses nothing",
+     "body-material ball glass body-material ball",
+     {"  #  name    vertices  normals  uvs  faces  indices  material",
+      "  0  \"cube\"         -        -    -      -        -",
+      "  1  ball           -        -    -      -        -  glass",
+      "  2  \"cube\"         -        -    -      -        -"}},
+};
+
+TEST(SceneSummary, ShowsTheMaterialEachBodyWears) {
+  for (const auto& row : kMaterialRows) {
+    SCOPED_TRACE(row.name);
+    Scene scene;
+    ASSERT_TRUE(scene.objects.Allocate(3));
+    scene.objects.items[0].name = "\"cube\"";
+    scene.objects.items[1].name = "ball";
+    scene.objects.items[2].name = "\"cube\"";
+    ASSERT_TRUE(scene.materials.Allocate(2));
+    scene.materials.items[0].name = "\"brick\"";
+    scene.materials.items[1].name = "glass";
+    scene.groupFile = std::make_unique<FileBuffer>(
+        testing::BufferOf(std::string("include \"s.gof\"\n") + row.group));
+    std::vector<std::string> rows = LinesAfter(SceneSummary(scene, 0), "objects: 3");
+    rows.pop_back();  // the note on "-"
+    EXPECT_EQ(rows, row.rows);
   }
 }
 
