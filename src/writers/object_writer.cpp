@@ -100,25 +100,17 @@ Status CheckBody(const Body& body, int64_t index, bool last) {
   return {};
 }
 
-void WriteVector(TextOut& out, const Vector3& v) {
-  out.Float(v.x);
-  out << ' ';
-  out.Float(v.y);
-  out << ' ';
-  out.Float(v.z);
-}
-
 //   v -1 1 -1, 0 0 1     token, three floats (the third leaves its ","), four tokens
 void WriteVertex(TextOut& out, const Vector3& v) {
   out << "    v ";
-  WriteVector(out, v);
+  WriteValue(out, v);
   out << ", 0 0 1\n";
 }
 
 //   0 0 -1, 0 0 1        three floats, four tokens
 void WriteNormal(TextOut& out, const Vector3& v) {
   out << "    ";
-  WriteVector(out, v);
+  WriteValue(out, v);
   out << ", 0 0 1\n";
 }
 
