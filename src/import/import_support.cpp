@@ -162,20 +162,32 @@ std::string FolderOf(const std::string& path) {
   return path.substr(0, slash);
 }
 
-bool ReadWholeFile(const std::string& path, std::vector<unsigned char>& bytes, std::string& why) {
+int OpenRegularFile(const std::string& path, std::string& why) {
   // Non-blocking, so that a FIFO planted where a file is expected cannot stall the open.
   const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
     why = std::string("cannot be read: ") + std::strerror(errno);
-    return false;
+    return -1;
   }
   struct stat info {};
-  bool ok = ::fstat(fd, &info) == 0;
-  if (ok && !S_ISREG(info.st_mode)) {
+  if (::fstat(fd, &info) != 0) {
+    why = std::string("cannot be read: ") + std::strerror(errno);
+    ::close(fd);
+    return -1;
+  }
+  if (!S_ISREG(info.st_mode)) {
     why = "is not a regular file";
     ::close(fd);
-    return false;
+    return -1;
   }
+  return fd;
+}
+
+bool ReadWholeFile(const std::string& path, std::vector<unsigned char>& bytes, std::string& why) {
+  const int fd = OpenRegularFile(path, why);
+  if (fd < 0) return false;
+  struct stat info {};
+  bool ok = ::fstat(fd, &info) == 0;
   if (ok) {
     bytes.resize(static_cast<size_t>(info.st_size));
     size_t done = 0;

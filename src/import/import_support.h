@@ -63,7 +63,11 @@ class InputFolder {
 // The folder part of a native path ("." when it has none).
 std::string FolderOf(const std::string& path);
 
-// Reads a whole file the user named (not one the input names).
+// Opens a file the user named (not one the input names) for reading: a descriptor the caller
+// closes, or -1 with `why` when it cannot be opened or is not a regular file.
+int OpenRegularFile(const std::string& path, std::string& why);
+
+// Reads a whole file the user named.
 bool ReadWholeFile(const std::string& path, std::vector<unsigned char>& bytes, std::string& why);
 
 struct ImageInfo {

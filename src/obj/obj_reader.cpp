@@ -2,9 +2,12 @@
 // a reader that keeps to the input's folder); this file splits the shapes into bodies and maps
 // them and the materials onto a Scene.
 #include <tiny_obj_loader.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <istream>
 #include <limits>
 #include <map>
@@ -31,6 +34,40 @@ class MemoryBuffer : public std::streambuf {
     char* begin = const_cast<char*>(data);  // only ever read
     setg(begin, begin, begin + size);
   }
+};
+
+// Reads an open file as a stream through a buffer of its own, as a file stream does: a large
+// mesh is never held whole in memory beside what is made of it.
+class FileStreamBuffer : public std::streambuf {
+ public:
+  explicit FileStreamBuffer(int fd) : fd_(fd), buffer_(kSize) {}
+  ~FileStreamBuffer() override { ::close(fd_); }
+  FileStreamBuffer(const FileStreamBuffer&) = delete;
+  FileStreamBuffer& operator=(const FileStreamBuffer&) = delete;
+
+  // The read error that ended the stream early, or 0.
+  int error() const { return error_; }
+
+ protected:
+  int_type underflow() override {
+    if (gptr() < egptr()) return traits_type::to_int_type(*gptr());
+    ssize_t got;
+    do {
+      got = ::read(fd_, buffer_.data(), buffer_.size());
+    } while (got < 0 && errno == EINTR);
+    if (got <= 0) {
+      if (got < 0) error_ = errno;
+      return traits_type::eof();
+    }
+    setg(buffer_.data(), buffer_.data(), buffer_.data() + got);
+    return traits_type::to_int_type(*gptr());
+  }
+
+ private:
+  static constexpr size_t kSize = size_t{1} << 16;
+  int fd_;
+  std::vector<char> buffer_;
+  int error_ = 0;
 };
 
 // Material files come from the input's folder only. A name that breaks the rules stops the
@@ -386,7 +423,7 @@ void UnknownMaterialWarnings(const std::string& warn, Status& status) {
   }
 }
 
-Status Import(const char* text, size_t size, const std::string& folder, ImportedScene& out) {
+Status Import(std::streambuf& text, const std::string& folder, ImportedScene& out) {
   Status status;
   try {
     const import::InputFolder input(folder);
@@ -396,8 +433,7 @@ Status Import(const char* text, size_t size, const std::string& folder, Imported
     std::vector<tinyobj::material_t> materials;
     std::string warn;
     std::string err;
-    MemoryBuffer buffer(text, size);
-    std::istream stream(&buffer);
+    std::istream stream(&text);
     // Polygons are split here, not by the library, so that each keeps its corners' order.
     const bool loaded = tinyobj::LoadObj(&attrib, &shapes, &materials, &warn, &err, &stream,
                                          &materialReader, /*triangulate=*/false,
@@ -424,18 +460,23 @@ Status Import(const char* text, size_t size, const std::string& folder, Imported
 
 Status ImportObjFromMemory(const char* text, size_t size, const std::string& folder,
                            ImportedScene& out) {
-  return Import(text, size, folder, out);
+  MemoryBuffer buffer(text, size);
+  return Import(buffer, folder, out);
 }
 
 Status ImportObj(const std::string& path, ImportedScene& out) {
-  std::vector<unsigned char> bytes;
   std::string why;
-  if (!import::ReadWholeFile(path, bytes, why)) {
-    Status status;
-    return status.Fail(StatusCode::kLoadFailed, path + " " + why);
+  const int fd = import::OpenRegularFile(path, why);
+  Status status;
+  if (fd < 0) return status.Fail(StatusCode::kLoadFailed, path + " " + why);
+  FileStreamBuffer buffer(fd);
+  status = Import(buffer, import::FolderOf(path), out);
+  if (buffer.error() != 0) {
+    Status failed;
+    return failed.Fail(StatusCode::kLoadFailed,
+                       path + " could not be read to its end: " + std::strerror(buffer.error()));
   }
-  return Import(reinterpret_cast<const char*>(bytes.data()), bytes.size(), import::FolderOf(path),
-                out);
+  return status;
 }
 
 }  // namespace sceneio

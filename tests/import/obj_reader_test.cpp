@@ -1,6 +1,7 @@
 // The OBJ importer: bodies per object, group and material, polygons as fans in corner order,
 // the material library, and the refusals.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <array>
 #include <filesystem>
@@ -210,6 +211,45 @@ TEST(ObjImport, GeneratedMeshKeepsEveryCornerInOrder) {
     }
   }
 }
+
+}  // namespace
+}  // namespace sceneio
+
+namespace sceneio {
+namespace {
+
+// The file the user names is opened as a regular file or not at all: a folder, a FIFO (which
+// must not stall the open) or nothing there is kLoadFailed with the path and why.
+struct UnopenableRow {
+  const char* name;
+  const char* file;  // under a fresh folder holding "folder/" and the FIFO "pipe"
+  const char* why;
+};
+
+const UnopenableRow kUnopenable[] = {
+    {"folder", "folder", "is not a regular file"},
+    {"fifo", "pipe", "is not a regular file"},
+    {"missing", "nothing", "cannot be read: No such file or directory"},
+};
+
+class UnopenableInputs : public ::testing::TestWithParam<UnopenableRow> {};
+
+TEST_P(UnopenableInputs, FailTheLoadForBothImporters) {
+  TempDir dir;
+  std::filesystem::create_directory(dir.root() / "folder");
+  ASSERT_EQ(mkfifo((dir.root() / "pipe").c_str(), 0600), 0);
+  const std::string path = (dir.root() / GetParam().file).string();
+  for (const bool gltf : {false, true}) {
+    SCOPED_TRACE(gltf ? "glTF" : "OBJ");
+    ImportedScene out;
+    const Status status = gltf ? ImportGltf(path, out) : ImportObj(path, out);
+    EXPECT_EQ(status.code, StatusCode::kLoadFailed);
+    EXPECT_EQ(status.message, path + " " + GetParam().why);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, UnopenableInputs, ::testing::ValuesIn(kUnopenable),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace sceneio
