@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <new>
 #include <string>
 #include <string_view>
@@ -1119,13 +1120,15 @@ Status ImportGltfFromMemory(const unsigned char* bytes, size_t size, const std::
 }
 
 Status ImportGltf(const std::string& path, ImportedScene& out) {
-  std::vector<unsigned char> bytes;
+  std::unique_ptr<unsigned char[]> bytes;
+  size_t size = 0;
   std::string why;
-  if (!import::ReadWholeFile(path, bytes, why)) {
+  const StatusCode read = import::ReadWholeFile(path, bytes, size, why);
+  if (read != StatusCode::kOk) {
     Status status;
-    return status.Fail(StatusCode::kLoadFailed, path + " " + why);
+    return status.Fail(read, path + " " + why);
   }
-  return Import(bytes.data(), bytes.size(), import::FolderOf(path), out);
+  return Import(bytes.get(), size, import::FolderOf(path), out);
 }
 
 }  // namespace sceneio

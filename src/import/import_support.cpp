@@ -183,25 +183,68 @@ int OpenRegularFile(const std::string& path, std::string& why) {
   return fd;
 }
 
+namespace {
+
+// Reads up to `size` bytes; a file that shrank meanwhile gives fewer. False on a read error.
+bool ReadUpTo(int fd, unsigned char* data, size_t size, size_t& done) {
+  done = 0;
+  while (done < size) {
+    const ssize_t got = ::read(fd, data + done, size - done);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return false;
+    if (got == 0) break;
+    done += static_cast<size_t>(got);
+  }
+  return true;
+}
+
+// The size of an open file, or -1 with `why`.
+off_t SizeOf(int fd, std::string& why) {
+  struct stat info {};
+  if (::fstat(fd, &info) != 0) {
+    why = std::string("cannot be read: ") + std::strerror(errno);
+    return -1;
+  }
+  return info.st_size;
+}
+
+}  // namespace
+
 bool ReadWholeFile(const std::string& path, std::vector<unsigned char>& bytes, std::string& why) {
   const int fd = OpenRegularFile(path, why);
   if (fd < 0) return false;
-  struct stat info {};
-  bool ok = ::fstat(fd, &info) == 0;
+  const off_t size = SizeOf(fd, why);
+  bool ok = size >= 0;
   if (ok) {
-    bytes.resize(static_cast<size_t>(info.st_size));
+    bytes.resize(static_cast<size_t>(size));
     size_t done = 0;
-    while (ok && done < bytes.size()) {
-      const ssize_t got = ::read(fd, bytes.data() + done, bytes.size() - done);
-      if (got < 0 && errno == EINTR) continue;
-      if (got <= 0) break;  // a file that shrank: keep what was there
-      done += static_cast<size_t>(got);
-    }
+    ok = ReadUpTo(fd, bytes.data(), bytes.size(), done);
+    if (!ok) why = std::string("cannot be read: ") + std::strerror(errno);
     bytes.resize(done);
   }
-  if (!ok) why = std::string("cannot be read: ") + std::strerror(errno);
   ::close(fd);
   return ok;
+}
+
+StatusCode ReadWholeFile(const std::string& path, std::unique_ptr<unsigned char[]>& bytes,
+                         size_t& size, std::string& why) {
+  const int fd = OpenRegularFile(path, why);
+  if (fd < 0) return StatusCode::kLoadFailed;
+  const off_t length = SizeOf(fd, why);
+  StatusCode code = length >= 0 ? StatusCode::kOk : StatusCode::kLoadFailed;
+  if (code == StatusCode::kOk) {
+    // Not zeroed first: the read writes every byte, and a pass over a large model is not free.
+    bytes.reset(new (std::nothrow) unsigned char[static_cast<size_t>(length)]);
+    if (bytes == nullptr) {
+      why = "does not fit in memory";
+      code = StatusCode::kOutOfMemory;
+    } else if (!ReadUpTo(fd, bytes.get(), static_cast<size_t>(length), size)) {
+      why = std::string("cannot be read: ") + std::strerror(errno);
+      code = StatusCode::kLoadFailed;
+    }
+  }
+  ::close(fd);
+  return code;
 }
 
 ImageKind KindOf(const unsigned char* bytes, size_t size) {

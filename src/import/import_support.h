@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_set>
@@ -69,6 +70,11 @@ int OpenRegularFile(const std::string& path, std::string& why);
 
 // Reads a whole file the user named.
 bool ReadWholeFile(const std::string& path, std::vector<unsigned char>& bytes, std::string& why);
+
+// The same into memory that is not zeroed first: kOk, or kLoadFailed or kOutOfMemory with
+// `why`.
+StatusCode ReadWholeFile(const std::string& path, std::unique_ptr<unsigned char[]>& bytes,
+                         size_t& size, std::string& why);
 
 struct ImageInfo {
   const char* extension = "";  // ".png" or ".jpg"
