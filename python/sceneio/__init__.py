@@ -20,12 +20,13 @@ hold them. Attributes are the library's field names in snake_case.
 check() lists what the files hold that the load passes over; convert() writes glTF or a
 PNG picture; render() draws the scene into a numpy array; write() writes the five files,
 of a loaded scene or of one built from records (Scene(lights=..., camera=..., ...)). A load that stops raises
-LoadError (an OSError naming the file); bad options raise ValueError.
+LoadError (an OSError naming the file); an output that cannot be written raises FileError
+(an OSError too); bad options raise ValueError.
 """
 
 from collections.abc import Sequence as _Sequence
 
-from ._types import File, Files, Finding, LoadError, Report
+from ._types import File, Files, Finding, LoadError, Report, FileError
 from ._sceneio import (
     Body,
     BodyList,
@@ -55,6 +56,7 @@ __all__ = [
     "render",
     "write",
     "LoadError",
+    "FileError",
     "Scene",
     "Light",
     "Camera",

@@ -15,6 +15,16 @@ class LoadError(OSError):
         return self.strerror if self.strerror is not None else super().__str__()
 
 
+class FileError(OSError):
+    """A file other than the scene's own could not be written or read: an output whose folder
+    is missing or that has no room, a model the importer refuses. ``str(error)`` is the
+    library's message; ``filename`` is the file it is about. Nothing is left behind.
+    """
+
+    def __str__(self):
+        return self.strerror if self.strerror is not None else super().__str__()
+
+
 File = namedtuple("File", "path directory base_name extension read size")
 File.__doc__ = """One of a scene's five files as the load saw it.
 

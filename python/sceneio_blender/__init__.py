@@ -32,6 +32,19 @@ FACE_ORDERS = [
 ]
 
 
+def run_reporting(operator, work):
+    """Runs `work`, which returns the lines to warn of; its OSError or ValueError becomes the
+    operator's error and cancels it."""
+    try:
+        report = work()
+    except (OSError, ValueError) as error:
+        operator.report({"ERROR"}, str(error))
+        return {"CANCELLED"}
+    for line in report:
+        operator.report({"WARNING"}, line)
+    return {"FINISHED"}
+
+
 class ImportSceneGroup(bpy.types.Operator, ImportHelper):
     """Load a scene group file (.grp) and the four files it names"""
 
@@ -49,15 +62,8 @@ class ImportSceneGroup(bpy.types.Operator, ImportHelper):
     def execute(self, context):
         from . import scene_import
 
-        try:
-            report = scene_import.import_scene(context, self.filepath, self.faces.split(","),
-                                               self.index_base)
-        except (OSError, ValueError) as error:
-            self.report({"ERROR"}, str(error))
-            return {"CANCELLED"}
-        for line in report:
-            self.report({"WARNING"}, line)
-        return {"FINISHED"}
+        return run_reporting(self, lambda: scene_import.import_scene(
+            context, self.filepath, self.faces.split(","), self.index_base))
 
 
 class ExportSceneGroup(bpy.types.Operator, ExportHelper):
@@ -77,15 +83,8 @@ class ExportSceneGroup(bpy.types.Operator, ExportHelper):
     def execute(self, context):
         from . import scene_export
 
-        try:
-            report = scene_export.export_scene(context, self.filepath, self.use_selection,
-                                               self.apply_modifiers)
-        except (OSError, ValueError) as error:
-            self.report({"ERROR"}, str(error))
-            return {"CANCELLED"}
-        for line in report:
-            self.report({"WARNING"}, line)
-        return {"FINISHED"}
+        return run_reporting(self, lambda: scene_export.export_scene(
+            context, self.filepath, self.use_selection, self.apply_modifiers))
 
 
 def menu_import(self, context):

@@ -75,8 +75,8 @@ namespace {
 }
 
 [[noreturn]] void RaiseOsError(const std::string& message, const std::string& path) {
-  Raise(py::reinterpret_borrow<py::object>(PyExc_OSError),
-        py::reinterpret_borrow<py::object>(PyExc_OSError)(py::none(), Text(message), Text(path)));
+  const py::object type = PythonType("FileError");
+  Raise(type, type(py::none(), Text(message), Text(path)));
 }
 
 int32_t ThreadCount(const py::handle& threads) {
@@ -436,8 +436,9 @@ constexpr const char* kConvertDoc =
   size="800x600"              the picture's size, also (width, height)
 The file is written beside `dst` and renamed into place only when complete.
 Returns sceneio.Report(warnings, notes). Raises ValueError for bad options or a scene
-that cannot be converted under them, OSError when the output cannot be written,
-LoadError when `src` cannot be loaded, TypeError for an unknown option.)";
+that cannot be converted under them, sceneio.FileError (an OSError) when the output
+cannot be written, LoadError when `src` cannot be loaded, TypeError for an unknown
+option.)";
 
 constexpr const char* kRenderDoc = R"(Draws the scene `src` (a path or a Scene) at width x height.
 

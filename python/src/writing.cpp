@@ -94,8 +94,8 @@ nothing new is left. Returns sceneio.Report(warnings, notes).
 
 Raises ValueError when the scene holds a value that would not load back the same (NaN,
 a field no keyword of the files fills...: the message names the record and the field),
-for a bad path ending or a name that matches nothing; OSError when a file cannot be
-written.)";
+for a bad path ending or a name that matches nothing; sceneio.FileError (an OSError)
+when a file cannot be written.)";
 
 constexpr const char* kBodyMaterialsDoc =
     R"(The group file's body-material entries: a list of (body, material) names as the files

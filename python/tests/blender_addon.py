@@ -154,6 +154,20 @@ def check_exported(source, written):
     check(close(back.camera.view_angle, source.camera.view_angle, 1e-3), "camera angle")
 
 
+def check_failures():
+    """A scene the load cannot read, and an output under a regular file, end each operator
+    cancelled with the library's message as its error."""
+    missing = os.path.join(out_dir, "missing.grp")
+    for run, path, named in ((bpy.ops.import_scene.sceneio, missing, "missing.grp"),
+                             (bpy.ops.export_scene.sceneio, os.path.join(sample, "x.grp"), "")):
+        try:
+            outcome = run(filepath=path)
+        except RuntimeError as error:  # how Blender raises an operator's error report
+            check(named in str(error) and len(str(error).strip()) > len("Error: "), str(error))
+        else:
+            raise AssertionError(f"{run.idname()} on {path}: {outcome}, not an error")
+
+
 def main():
     for thing in list(bpy.data.objects):
         bpy.data.objects.remove(thing)
@@ -167,6 +181,8 @@ def main():
     check(bpy.ops.export_scene.sceneio(filepath=written) == {"FINISHED"}, "export finished")
     check_exported(sceneio.load(sample), written)
     print("blender add-on: export checked")
+    check_failures()
+    print("blender add-on: failures checked")
     print("blender add-on: all checked")
 
 

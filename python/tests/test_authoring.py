@@ -182,7 +182,7 @@ REFUSED = {  # a scene, the path, body_materials= -> the exception and the words
     "no such material": (lambda: sceneio.load(SAMPLE), "a.grp", {"cube": "gold"}, ValueError,
                          "gold"),
     "not pairs": (lambda: sceneio.load(SAMPLE), "a.grp", ["cube"], ValueError, "pair"),
-    "folder missing": (sceneio.Scene, "none/a.grp", None, OSError, "a.grp"),
+    "folder missing": (sceneio.Scene, "none/a.grp", None, sceneio.FileError, "cannot write"),
 }
 
 
