@@ -8,11 +8,13 @@
 #include <cctype>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <limits>
 #include <memory>
 #include <new>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <unordered_map>
 #include <vector>
 
@@ -190,38 +192,51 @@ size_t ComponentSize(int type) {
   }
 }
 
-// One component as glTF reads it: normalised integers scaled into [-1, 1] or [0, 1].
+// One component of type C as glTF reads it: normalised integers scaled into [-1, 1] or
+// [0, 1]; wider integers and floats as they are.
+template <typename C, typename Out>
+Out Converted(const unsigned char* at, bool normalized) {
+  C c;
+  std::memcpy(&c, at, sizeof c);
+  if constexpr (std::is_same_v<C, int8_t>) {
+    return normalized ? static_cast<Out>(std::max(c / 127.0f, -1.0f)) : static_cast<Out>(c);
+  } else if constexpr (std::is_same_v<C, uint8_t>) {
+    return normalized ? static_cast<Out>(c / 255.0f) : static_cast<Out>(c);
+  } else if constexpr (std::is_same_v<C, int16_t>) {
+    return normalized ? static_cast<Out>(std::max(c / 32767.0f, -1.0f)) : static_cast<Out>(c);
+  } else if constexpr (std::is_same_v<C, uint16_t>) {
+    return normalized ? static_cast<Out>(c / 65535.0f) : static_cast<Out>(c);
+  } else {
+    return static_cast<Out>(c);
+  }
+}
+
+// Calls `use` with the C++ type of a component type (as std::type_identity), once, so that
+// loops over many elements are made for each type rather than switching on every value.
+template <typename Use>
+decltype(auto) WithComponentType(int type, Use&& use) {
+  switch (type) {
+    case TINYGLTF_COMPONENT_TYPE_BYTE:
+      return use(std::type_identity<int8_t>{});
+    case TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE:
+      return use(std::type_identity<uint8_t>{});
+    case TINYGLTF_COMPONENT_TYPE_SHORT:
+      return use(std::type_identity<int16_t>{});
+    case TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT:
+      return use(std::type_identity<uint16_t>{});
+    case TINYGLTF_COMPONENT_TYPE_INT:
+      return use(std::type_identity<int32_t>{});
+    case TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT:
+      return use(std::type_identity<uint32_t>{});
+    default:
+      return use(std::type_identity<float>{});
+  }
+}
+
 template <typename Out>
 Out ReadComponent(const unsigned char* at, int type, bool normalized) {
-  auto as = [at]<typename T>(T) {
-    T value;
-    std::memcpy(&value, at, sizeof value);
-    return value;
-  };
-  switch (type) {
-    case TINYGLTF_COMPONENT_TYPE_BYTE: {
-      const int8_t c = as(int8_t{});
-      return normalized ? static_cast<Out>(std::max(c / 127.0f, -1.0f)) : static_cast<Out>(c);
-    }
-    case TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE: {
-      const uint8_t c = as(uint8_t{});
-      return normalized ? static_cast<Out>(c / 255.0f) : static_cast<Out>(c);
-    }
-    case TINYGLTF_COMPONENT_TYPE_SHORT: {
-      const int16_t c = as(int16_t{});
-      return normalized ? static_cast<Out>(std::max(c / 32767.0f, -1.0f)) : static_cast<Out>(c);
-    }
-    case TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT: {
-      const uint16_t c = as(uint16_t{});
-      return normalized ? static_cast<Out>(c / 65535.0f) : static_cast<Out>(c);
-    }
-    case TINYGLTF_COMPONENT_TYPE_INT:
-      return static_cast<Out>(as(int32_t{}));
-    case TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT:
-      return static_cast<Out>(as(uint32_t{}));
-    default:
-      return static_cast<Out>(as(float{}));
-  }
+  return WithComponentType(
+      type, [&](auto tag) { return Converted<typename decltype(tag)::type, Out>(at, normalized); });
 }
 
 const char* ModeName(int mode) {
@@ -237,8 +252,8 @@ const char* ModeName(int mode) {
   }
 }
 
-bool Finite3(const float* v) {
-  return std::isfinite(v[0]) && std::isfinite(v[1]) && std::isfinite(v[2]);
+bool Finite(const Vector3& v) {
+  return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
 }
 
 class GltfImport {
@@ -352,58 +367,86 @@ class GltfImport {
     return true;
   }
 
-  // Reads accessor `index` as `components` values per element, sparse substitutions applied.
-  template <typename Out>
-  bool ReadAccessor(int index, int type, std::vector<Out>& values, const std::string& what) {
+  // An accessor checked against its view and buffer, ready to be read element by element.
+  struct AccessorRead {
+    const tinygltf::Accessor* accessor = nullptr;
+    std::string name;  // for messages: what it is and which accessor
+    size_t componentSize = 0;
+    size_t components = 0;
+    size_t count = 0;
+    Layout layout;  // base null: every element is zero before the sparse values
+  };
+
+  // Checks accessor `index` for `components` values per element of `type`: that it exists,
+  // its type, that every element lies inside its view and buffer, and that a scratch copy of
+  // it would fit the budget. Nothing is read yet.
+  bool OpenAccessor(int index, int type, const std::string& what, AccessorRead& read) {
     if (index < 0 || static_cast<size_t>(index) >= model_.accessors.size()) {
       return Fail(what + ": accessor " + std::to_string(index) + " does not exist");
     }
     const tinygltf::Accessor& accessor = model_.accessors[static_cast<size_t>(index)];
-    const std::string name = what + " (" + AccessorName(index) + ")";
+    read.accessor = &accessor;
+    read.name = what + " (" + AccessorName(index) + ")";
     if (accessor.type != type) {
-      return Fail(name + ": type " + std::to_string(accessor.type) + " where " +
+      return Fail(read.name + ": type " + std::to_string(accessor.type) + " where " +
                   std::to_string(type) + " is needed");
     }
-    const size_t componentSize = ComponentSize(accessor.componentType);
-    if (componentSize == 0) {
-      return Fail(name + ": unknown component type " + std::to_string(accessor.componentType));
+    read.componentSize = ComponentSize(accessor.componentType);
+    if (read.componentSize == 0) {
+      return Fail(read.name + ": unknown component type " + std::to_string(accessor.componentType));
     }
-    const size_t components = type == TINYGLTF_TYPE_SCALAR ? 1 : static_cast<size_t>(type);
-    const size_t elementSize = componentSize * components;
-    const size_t count = accessor.count;
-    Layout layout;
+    read.components = type == TINYGLTF_TYPE_SCALAR ? 1 : static_cast<size_t>(type);
+    read.count = accessor.count;
     if (accessor.bufferView >= 0) {
-      if (!ViewLayout(accessor.bufferView, accessor.byteOffset, count, elementSize, true, name,
-                      layout)) {
+      if (!ViewLayout(accessor.bufferView, accessor.byteOffset, read.count,
+                      read.componentSize * read.components, true, read.name, read.layout)) {
         return false;
       }
     } else if (!accessor.sparse.isSparse) {
-      return Fail(name + ": has neither a buffer view nor sparse values");
+      return Fail(read.name + ": has neither a buffer view nor sparse values");
     }
     // A view bounds the count by the bytes behind it; without one only the budget does.
-    if (count > std::numeric_limits<size_t>::max() / components) {
-      return Fail(name + ": claims too many elements");
+    if (read.count > std::numeric_limits<size_t>::max() / read.components) {
+      return Fail(read.name + ": claims too many elements");
     }
-    if (!Spend(count * components, name)) return false;
-    budget_ += count * components;  // a scratch array: given back below, never kept
-    values.assign(count * components, Out{});
-    if (layout.base != nullptr) {
-      for (size_t i = 0; i < count; ++i) {
-        const unsigned char* element = layout.base + i * layout.stride;
-        for (size_t c = 0; c < components; ++c) {
-          values[i * components + c] = ReadComponent<Out>(
-              element + c * componentSize, accessor.componentType, accessor.normalized);
-        }
-      }
-    }
-    return !accessor.sparse.isSparse ||
-           ApplySparse(accessor, components, componentSize, name, values);
+    if (!Spend(read.count * read.components, read.name)) return false;
+    budget_ += read.count * read.components;  // checked only: what is kept is spent later
+    return true;
   }
 
-  template <typename Out>
-  bool ApplySparse(const tinygltf::Accessor& accessor, size_t components, size_t componentSize,
-                   const std::string& name, std::vector<Out>& values) {
+  // Hands every element of `read` to `put(i, values)` as N values, in order, zero where the
+  // accessor has no view; sparse substitutions are not applied here.
+  template <typename Out, size_t N, typename Put>
+  static void ForEachElement(const AccessorRead& read, Put&& put) {
+    if (read.layout.base == nullptr) {
+      const std::array<Out, N> zero{};
+      for (size_t i = 0; i < read.count; ++i) put(i, zero);
+      return;
+    }
+    WithComponentType(read.accessor->componentType, [&](auto tag) {
+      using C = typename decltype(tag)::type;
+      const unsigned char* const base = read.layout.base;
+      const size_t stride = read.layout.stride;
+      const bool normalized = read.accessor->normalized;
+      for (size_t i = 0; i < read.count; ++i) {
+        const unsigned char* element = base + i * stride;
+        std::array<Out, N> value;
+        for (size_t c = 0; c < N; ++c) {
+          value[c] = Converted<C, Out>(element + c * sizeof(C), normalized);
+        }
+        put(i, value);
+      }
+    });
+  }
+
+  // Hands each sparse substitution of `read` to `put(target, values)`, every index checked
+  // first against the accessor's elements. With nothing to substitute into, still checks.
+  template <typename Out, size_t N, typename Put>
+  bool ApplySparse(const AccessorRead& read, Put&& put) {
+    const tinygltf::Accessor& accessor = *read.accessor;
+    if (!accessor.sparse.isSparse) return true;
     const auto& sparse = accessor.sparse;
+    const std::string& name = read.name;
     if (sparse.count < 0 || static_cast<size_t>(sparse.count) > accessor.count) {
       return Fail(name + ": sparse count " + std::to_string(sparse.count) +
                   " is more than the accessor's " + std::to_string(accessor.count) + " elements");
@@ -422,7 +465,7 @@ class GltfImport {
         !ViewLayout(sparse.indices.bufferView, static_cast<size_t>(sparse.indices.byteOffset),
                     count, indexSize, false, name + " sparse indices", indices) ||
         !ViewLayout(sparse.values.bufferView, static_cast<size_t>(sparse.values.byteOffset), count,
-                    componentSize * components, false, name + " sparse values", substitutes)) {
+                    read.componentSize * N, false, name + " sparse values", substitutes)) {
       return status_.ok() ? Fail(name + ": negative sparse offset") : false;
     }
     for (size_t i = 0; i < count; ++i) {
@@ -433,12 +476,35 @@ class GltfImport {
                     std::to_string(accessor.count) + " elements");
       }
       const unsigned char* element = substitutes.base + i * substitutes.stride;
-      for (size_t c = 0; c < components; ++c) {
-        values[target * components + c] = ReadComponent<Out>(
-            element + c * componentSize, accessor.componentType, accessor.normalized);
+      std::array<Out, N> value;
+      for (size_t c = 0; c < N; ++c) {
+        value[c] = ReadComponent<Out>(element + c * read.componentSize, accessor.componentType,
+                                      accessor.normalized);
       }
+      put(target, value);
     }
     return true;
+  }
+
+  // Reads a whole VEC2 or VEC3 accessor straight into `array`, sparse values applied: no
+  // scratch copy. An empty accessor leaves the array absent, as a missing one does.
+  template <typename T, size_t N>
+  bool ReadInto(const AccessorRead& read, CountedArray<T>& array) {
+    if (read.count > static_cast<size_t>(std::numeric_limits<int32_t>::max())) {
+      return Fail(read.name + ": more than 2^31 elements");
+    }
+    if (read.count == 0) return ApplySparse<float, N>(read, [](size_t, const auto&) {});
+    if (!array.Allocate(static_cast<int32_t>(read.count))) throw std::bad_alloc();
+    T* const items = array.items.get();
+    const auto put = [items](size_t i, const std::array<float, N>& v) {
+      if constexpr (N == 3) {
+        items[i] = {v[0], v[1], v[2]};
+      } else {
+        items[i] = {v[0], v[1]};
+      }
+    };
+    ForEachElement<float, N>(read, put);
+    return ApplySparse<float, N>(read, put);
   }
 
   // --- materials and images --------------------------------------------------------------
@@ -719,6 +785,76 @@ class GltfImport {
     return true;
   }
 
+  // The vertex indices of a primitive, wherever they are: counted from 0 when it has none,
+  // read where they lie in the buffer, or held in a copy when sparse values change them.
+  struct PrimitiveIndices {
+    enum class Source : uint8_t { kCounted, kInBuffer, kHeld };
+    Source source = Source::kCounted;
+    size_t count = 0;
+    AccessorRead read;           // kInBuffer
+    std::vector<uint32_t> held;  // kHeld
+  };
+
+  // Calls `use(at)` with `at(k)` giving index k, made once for however the indices are held.
+  template <typename Use>
+  static decltype(auto) WithIndices(const PrimitiveIndices& indices, Use&& use) {
+    switch (indices.source) {
+      case PrimitiveIndices::Source::kCounted:
+        return use([](size_t k) { return static_cast<uint32_t>(k); });
+      case PrimitiveIndices::Source::kHeld:
+        return use([held = indices.held.data()](size_t k) { return held[k]; });
+      case PrimitiveIndices::Source::kInBuffer:
+        break;
+    }
+    const AccessorRead& read = indices.read;
+    return WithComponentType(read.accessor->componentType, [&](auto tag) {
+      using C = typename decltype(tag)::type;
+      return use([base = read.layout.base, stride = read.layout.stride,
+                  normalized = read.accessor->normalized](size_t k) {
+        return Converted<C, uint32_t>(base + k * stride, normalized);
+      });
+    });
+  }
+
+  bool ReadIndices(const tinygltf::Primitive& primitive, size_t vertexCount,
+                   const std::string& where, PrimitiveIndices& indices) {
+    if (primitive.indices < 0) {
+      if (vertexCount > std::numeric_limits<uint32_t>::max()) {
+        return Fail(where + ": more vertices than 32-bit indices reach");
+      }
+      indices.count = vertexCount;
+      return true;
+    }
+    AccessorRead& read = indices.read;
+    if (!OpenAccessor(primitive.indices, TINYGLTF_TYPE_SCALAR, where + " indices", read)) {
+      return false;
+    }
+    indices.count = read.count;
+    indices.source = PrimitiveIndices::Source::kInBuffer;
+    if (read.accessor->sparse.isSparse) {
+      indices.source = PrimitiveIndices::Source::kHeld;
+      indices.held.resize(read.count);
+      const auto put = [held = indices.held.data()](size_t i, const std::array<uint32_t, 1>& v) {
+        held[i] = v[0];
+      };
+      ForEachElement<uint32_t, 1>(read, put);
+      if (!ApplySparse<uint32_t, 1>(read, put)) return false;
+    }
+    return WithIndices(indices, [&](auto at) {
+      for (size_t i = 0; i < indices.count; ++i) {
+        const uint32_t index = at(i);
+        if (index >= vertexCount) {
+          return Fail(where + ": index " + std::to_string(index) + " (element " +
+                      std::to_string(i) + ") is outside its " + std::to_string(vertexCount) +
+                      " vertices");
+        }
+      }
+      return true;
+    });
+  }
+
+  // Every attribute is read straight into the body's arrays, then checked and placed in the
+  // world where they lie: no scratch copy of the model is made on the way.
   bool AddPrimitive(const tinygltf::Primitive& primitive, const std::string& where,
                     const std::string& rawName, const Matrix& world) {
     const auto position = primitive.attributes.find("POSITION");
@@ -726,38 +862,22 @@ class GltfImport {
       status_.warnings.push_back(where + " left out: it has no POSITION");
       return true;
     }
-    std::vector<float> positions;
-    if (!ReadAccessor(position->second, TINYGLTF_TYPE_VEC3, positions, where + " POSITION")) {
+    Body body;
+    AccessorRead positions;
+    if (!OpenAccessor(position->second, TINYGLTF_TYPE_VEC3, where + " POSITION", positions) ||
+        !ReadInto<Vector3, 3>(positions, body.vertices)) {
       return false;
     }
-    const size_t vertexCount = positions.size() / 3;
-    std::vector<float> normals;
-    std::vector<float> uvs;
-    if (!ReadAttribute(primitive, "NORMAL", TINYGLTF_TYPE_VEC3, vertexCount, where, normals) ||
-        !ReadAttribute(primitive, "TEXCOORD_0", TINYGLTF_TYPE_VEC2, vertexCount, where, uvs)) {
+    const size_t vertexCount = positions.count;
+    PrimitiveIndices indices;
+    if (!ReadAttribute<Vector3, 3>(primitive, "NORMAL", TINYGLTF_TYPE_VEC3, vertexCount, where,
+                                   body.normals) ||
+        !ReadAttribute<Vector2, 2>(primitive, "TEXCOORD_0", TINYGLTF_TYPE_VEC2, vertexCount, where,
+                                   body.uvs) ||
+        !ReadIndices(primitive, vertexCount, where, indices)) {
       return false;
-    }
-    std::vector<uint32_t> indices;
-    if (primitive.indices >= 0) {
-      if (!ReadAccessor(primitive.indices, TINYGLTF_TYPE_SCALAR, indices, where + " indices")) {
-        return false;
-      }
-      for (size_t i = 0; i < indices.size(); ++i) {
-        if (indices[i] >= vertexCount) {
-          return Fail(where + ": index " + std::to_string(indices[i]) + " (element " +
-                      std::to_string(i) + ") is outside its " + std::to_string(vertexCount) +
-                      " vertices");
-        }
-      }
-    } else {
-      if (vertexCount > std::numeric_limits<uint32_t>::max()) {
-        return Fail(where + ": more vertices than 32-bit indices reach");
-      }
-      indices.resize(vertexCount);
-      for (size_t i = 0; i < vertexCount; ++i) indices[i] = static_cast<uint32_t>(i);
     }
 
-    Body body;
     body.name = Quoted(bodyNames_.Take(rawName, "body", "body", status_));
     if (primitive.material >= 0) {
       if (static_cast<size_t>(primitive.material) >= model_.materials.size()) {
@@ -766,39 +886,47 @@ class GltfImport {
       out_.bodyMaterials.emplace_back(body.name,
                                       out_.scene.materials.items[primitive.material].name);
     }
-    if (primitive.mode == TINYGLTF_MODE_POINTS) {
-      if (!Transformed(positions, indices, world, where, body)) return false;
-    } else {
-      if (!Transformed(positions, {}, world, where, body) ||
-          !TransformNormals(normals, world, where, body) || !CopyUvs(uvs, where, body) ||
-          !Triangles(primitive.mode, indices, Determinant(world) < 0, where, body)) {
-        return false;
-      }
+    const bool points = primitive.mode == TINYGLTF_MODE_POINTS;
+    if (points) {
+      // Points are positions alone, those the indices pick in their order (all of them when
+      // the indices pick none).
+      body.normals = CountedArray<Vector3>();
+      body.uvs = CountedArray<Vector2>();
+    }
+    const bool picked =
+        points && indices.source != PrimitiveIndices::Source::kCounted && indices.count > 0;
+    const bool placed =
+        picked ? WithIndices(
+                     indices,
+                     [&](auto at) { return PlacePositions(indices.count, at, world, where, body); })
+               : PlacePositions(vertexCount, std::identity(), world, where, body);
+    if (!placed) return false;
+    if (!points && (!PlaceNormals(world, where, body) || !CheckUvs(where, body) ||
+                    !WithIndices(indices, [&](auto at) {
+                      return Triangles(primitive.mode, indices.count, at, Determinant(world) < 0,
+                                       where, body);
+                    }))) {
+      return false;
     }
     bodies_.push_back(std::move(body));
     return true;
   }
 
+  // A NORMAL or TEXCOORD_0 accessor read into `array`, its count checked against POSITION's.
+  template <typename T, size_t N>
   bool ReadAttribute(const tinygltf::Primitive& primitive, const char* name, int type,
-                     size_t vertexCount, const std::string& where, std::vector<float>& values) {
+                     size_t vertexCount, const std::string& where, CountedArray<T>& array) {
     const auto found = primitive.attributes.find(name);
     if (found == primitive.attributes.end()) return true;
-    if (!ReadAccessor(found->second, type, values, where + " " + name)) return false;
-    const size_t count = values.size() / static_cast<size_t>(type);
-    if (count != vertexCount) {
-      return Fail(where + ": " + name + " has " + std::to_string(count) + " elements where " +
+    AccessorRead read;
+    if (!OpenAccessor(found->second, type, where + " " + name, read)) return false;
+    if (read.count != vertexCount) {
+      // Its sparse values are checked first, as reading it whole would have.
+      if (!ApplySparse<float, N>(read, [](size_t, const auto&) {})) return false;
+      return Fail(where + ": " + name + " has " + std::to_string(read.count) + " elements where " +
                   "POSITION has " + std::to_string(vertexCount));
     }
-    return true;
-  }
-
-  bool Allocate3(CountedArray<Vector3>& array, size_t count, const std::string& what) {
-    if (count > static_cast<size_t>(std::numeric_limits<int32_t>::max())) {
-      return Fail(what + ": more than 2^31 elements");
-    }
-    if (!Spend(count * 3, what)) return false;
-    if (!array.Allocate(static_cast<int32_t>(count))) return Fail(what + ": out of memory");
-    return true;
+    return ReadInto<T, N>(read, array);
   }
 
   static double Determinant(const Matrix& m) {
@@ -806,45 +934,54 @@ class GltfImport {
            m[8] * (m[1] * m[6] - m[5] * m[2]);
   }
 
-  // Positions into world space; `order`, when given, picks and orders them (points).
-  bool Transformed(const std::vector<float>& positions, const std::vector<uint32_t>& order,
-                   const Matrix& world, const std::string& where, Body& body) {
-    const bool picked = !order.empty() || positions.empty();
-    const size_t count = picked ? order.size() : positions.size() / 3;
-    if (!Allocate3(body.vertices, count, where + " POSITION")) return false;
+  // The body's positions as read, into world space. `from(i)` is the vertex the i-th of
+  // `count` positions comes from: with points the indices pick and order them into a new
+  // array; otherwise every vertex in turn, placed where it lies.
+  template <typename From>
+  bool PlacePositions(size_t count, From from, const Matrix& world, const std::string& where,
+                      Body& body) {
+    const std::string what = where + " POSITION";
+    if (count > static_cast<size_t>(std::numeric_limits<int32_t>::max())) {
+      return Fail(what + ": more than 2^31 elements");
+    }
+    if (!Spend(count * 3, what)) return false;
+    constexpr bool kPicked = !std::is_same_v<From, std::identity>;
+    CountedArray<Vector3> picked;
+    if (kPicked || body.vertices.items == nullptr) {
+      if (!picked.Allocate(static_cast<int32_t>(count))) throw std::bad_alloc();
+    }
+    const Vector3* const source = body.vertices.items.get();
+    Vector3* const out = kPicked ? picked.items.get() : body.vertices.items.get();
     const bool identity = world == kIdentity;
     for (size_t i = 0; i < count; ++i) {
-      const float* p = &positions[(picked ? order[i] : i) * 3];
-      if (!Finite3(p)) {
-        return Fail(where + ": position " + std::to_string(picked ? order[i] : i) +
-                    " is not finite");
+      const Vector3 p = source[from(i)];
+      if (!Finite(p)) {
+        return Fail(where + ": position " + std::to_string(from(i)) + " is not finite");
       }
-      Vector3& out = body.vertices.items[i];
       if (identity) {
         // Copied, not multiplied: a negative zero stays one, every bit comes through.
-        out = {p[0], p[1], p[2]};
+        if constexpr (kPicked) out[i] = p;
         continue;
       }
       double v[3];
       for (int row = 0; row < 3; ++row) {
-        v[row] =
-            world[row] * p[0] + world[4 + row] * p[1] + world[8 + row] * p[2] + world[12 + row];
+        v[row] = world[row] * p.x + world[4 + row] * p.y + world[8 + row] * p.z + world[12 + row];
       }
-      out = {static_cast<float>(v[0]), static_cast<float>(v[1]), static_cast<float>(v[2])};
-      if (!std::isfinite(out.x) || !std::isfinite(out.y) || !std::isfinite(out.z)) {
+      out[i] = {static_cast<float>(v[0]), static_cast<float>(v[1]), static_cast<float>(v[2])};
+      if (!Finite(out[i])) {
         return Fail(where + ": position " + std::to_string(i) +
                     " is not finite once placed in the world");
       }
     }
+    if (picked.items != nullptr) body.vertices = std::move(picked);
     return true;
   }
 
   // Normals by the inverse transpose of the world matrix, then made unit length again.
-  bool TransformNormals(const std::vector<float>& normals, const Matrix& world,
-                        const std::string& where, Body& body) {
-    if (normals.empty()) return true;
-    const size_t count = normals.size() / 3;
-    if (!Allocate3(body.normals, count, where + " NORMAL")) return false;
+  bool PlaceNormals(const Matrix& world, const std::string& where, Body& body) {
+    if (body.normals.items == nullptr) return true;
+    const auto count = static_cast<size_t>(body.normals.count);
+    if (!Spend(count * 3, where + " NORMAL")) return false;
     const bool identity = world == kIdentity;
     // The cofactor matrix of the upper 3x3 is the inverse transpose times the determinant;
     // the renormalisation removes the scale, the determinant's sign is kept (a mirror).
@@ -856,53 +993,44 @@ class GltfImport {
         a(0, 1) * a(1, 2) - a(0, 2) * a(1, 1), a(0, 2) * a(1, 0) - a(0, 0) * a(1, 2),
         a(0, 0) * a(1, 1) - a(0, 1) * a(1, 0)};
     const double sign = Determinant(world) < 0 ? -1 : 1;
+    Vector3* const normals = body.normals.items.get();
     for (size_t i = 0; i < count; ++i) {
-      const float* n = &normals[i * 3];
-      if (!Finite3(n)) {
+      const Vector3 n = normals[i];
+      if (!Finite(n)) {
         return Fail(where + ": normal " + std::to_string(i) + " is not finite");
       }
-      Vector3& out = body.normals.items[i];
-      if (identity) {
-        out = {n[0], n[1], n[2]};
-        continue;
-      }
+      if (identity) continue;
       double v[3];
       for (int r = 0; r < 3; ++r)
-        v[r] = sign * (c[r * 3] * n[0] + c[r * 3 + 1] * n[1] + c[r * 3 + 2] * n[2]);
+        v[r] = sign * (c[r * 3] * n.x + c[r * 3 + 1] * n.y + c[r * 3 + 2] * n.z);
       const double length = std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
       if (length > 0 && std::isfinite(length)) {
         for (double& x : v) x /= length;
       }
-      out = {static_cast<float>(v[0]), static_cast<float>(v[1]), static_cast<float>(v[2])};
+      normals[i] = {static_cast<float>(v[0]), static_cast<float>(v[1]), static_cast<float>(v[2])};
     }
     return true;
   }
 
-  bool CopyUvs(const std::vector<float>& uvs, const std::string& where, Body& body) {
-    if (uvs.empty()) return true;
-    const size_t count = uvs.size() / 2;
-    if (count > static_cast<size_t>(std::numeric_limits<int32_t>::max())) {
-      return Fail(where + " TEXCOORD_0: more than 2^31 elements");
-    }
+  bool CheckUvs(const std::string& where, Body& body) {
+    if (body.uvs.items == nullptr) return true;
+    const auto count = static_cast<size_t>(body.uvs.count);
     if (!Spend(count * 2, where + " TEXCOORD_0")) return false;
-    if (!body.uvs.Allocate(static_cast<int32_t>(count))) return Fail(where + ": out of memory");
+    const Vector2* const uvs = body.uvs.items.get();
     for (size_t i = 0; i < count; ++i) {
-      const float u = uvs[i * 2];
-      const float v = uvs[i * 2 + 1];
-      if (!std::isfinite(u) || !std::isfinite(v)) {
+      if (!std::isfinite(uvs[i].u) || !std::isfinite(uvs[i].v)) {
         return Fail(where + ": uv " + std::to_string(i) + " is not finite");
       }
-      body.uvs.items[i] = {u, v};
     }
     return true;
   }
 
-  // Faces as (position, normal, uv) triples over the one glTF vertex index; strips alternate
-  // their winding and fans turn around their first corner, so every triangle keeps the
-  // facing the file gave it. A mirroring transform turns them all over: swapped back.
-  bool Triangles(int mode, const std::vector<uint32_t>& indices, bool mirrored,
-                 const std::string& where, Body& body) {
-    const size_t n = indices.size();
+  // Faces as (position, normal, uv) triples over the one glTF vertex index `at(k)` of the
+  // `n` indices; strips alternate their winding and fans turn around their first corner, so
+  // every triangle keeps the facing the file gave it. A mirroring transform turns them all
+  // over: swapped back.
+  template <typename At>
+  bool Triangles(int mode, size_t n, At at, bool mirrored, const std::string& where, Body& body) {
     size_t count = 0;
     if (mode == TINYGLTF_MODE_TRIANGLES) {
       count = n / 3;
@@ -917,27 +1045,33 @@ class GltfImport {
       return Fail(where + ": more than 2^31 triangles");
     }
     if (!Spend(count * 9, where + " triangles")) return false;
-    if (!body.faces.Allocate(static_cast<int32_t>(count))) return Fail(where + ": out of memory");
+    if (!body.faces.Allocate(static_cast<int32_t>(count))) throw std::bad_alloc();
     const bool hasNormals = body.normals.count > 0;
     const bool hasUvs = body.uvs.count > 0;
-    for (size_t t = 0; t < count; ++t) {
-      std::array<uint32_t, 3> corner;
-      if (mode == TINYGLTF_MODE_TRIANGLES) {
-        corner = {indices[t * 3], indices[t * 3 + 1], indices[t * 3 + 2]};
-      } else if (mode == TINYGLTF_MODE_TRIANGLE_STRIP) {
-        corner = t % 2 == 0 ? std::array<uint32_t, 3>{indices[t], indices[t + 1], indices[t + 2]}
-                            : std::array<uint32_t, 3>{indices[t + 1], indices[t], indices[t + 2]};
-      } else {
-        corner = {indices[t + 1], indices[t + 2], indices[0]};
-      }
-      if (mirrored) std::swap(corner[1], corner[2]);
-      Face& face = body.faces.items[t];
+    Face* const faces = body.faces.items.get();
+    const auto emit = [&](size_t t, uint32_t a, uint32_t b, uint32_t c) {
+      if (mirrored) std::swap(b, c);
+      const std::array<int32_t, 3> corner = {static_cast<int32_t>(a), static_cast<int32_t>(b),
+                                             static_cast<int32_t>(c)};
+      Face& face = faces[t];
       for (int k = 0; k < 3; ++k) {
-        const auto index = static_cast<int32_t>(corner[k]);
-        face.triple1[k] = index;
-        face.triple2[k] = hasNormals ? index : 0;
-        face.triple3[k] = hasUvs ? index : 0;
+        face.triple1[k] = corner[k];
+        face.triple2[k] = hasNormals ? corner[k] : 0;
+        face.triple3[k] = hasUvs ? corner[k] : 0;
       }
+    };
+    if (mode == TINYGLTF_MODE_TRIANGLES) {
+      for (size_t t = 0; t < count; ++t) emit(t, at(t * 3), at(t * 3 + 1), at(t * 3 + 2));
+    } else if (mode == TINYGLTF_MODE_TRIANGLE_STRIP) {
+      for (size_t t = 0; t < count; ++t) {
+        if (t % 2 == 0) {
+          emit(t, at(t), at(t + 1), at(t + 2));
+        } else {
+          emit(t, at(t + 1), at(t), at(t + 2));
+        }
+      }
+    } else {
+      for (size_t t = 0; t < count; ++t) emit(t, at(t + 1), at(t + 2), at(0));
     }
     return true;
   }
@@ -1120,7 +1254,7 @@ Status ImportGltfFromMemory(const unsigned char* bytes, size_t size, const std::
 }
 
 Status ImportGltf(const std::string& path, ImportedScene& out) {
-  std::unique_ptr<unsigned char[]> bytes;
+  BlockPtr<char> bytes;
   size_t size = 0;
   std::string why;
   const StatusCode read = import::ReadWholeFile(path, bytes, size, why);
@@ -1128,7 +1262,8 @@ Status ImportGltf(const std::string& path, ImportedScene& out) {
     Status status;
     return status.Fail(read, path + " " + why);
   }
-  return Import(bytes.get(), size, import::FolderOf(path), out);
+  return Import(reinterpret_cast<const unsigned char*>(bytes.get()), size, import::FolderOf(path),
+                out);
 }
 
 }  // namespace sceneio

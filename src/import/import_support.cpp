@@ -16,6 +16,8 @@
 #include <limits>
 #include <memory>
 
+#include "io/large_block.h"
+
 namespace sceneio::import {
 namespace {
 
@@ -226,19 +228,20 @@ bool ReadWholeFile(const std::string& path, std::vector<unsigned char>& bytes, s
   return ok;
 }
 
-StatusCode ReadWholeFile(const std::string& path, std::unique_ptr<unsigned char[]>& bytes,
-                         size_t& size, std::string& why) {
+StatusCode ReadWholeFile(const std::string& path, BlockPtr<char>& bytes, size_t& size,
+                         std::string& why) {
   const int fd = OpenRegularFile(path, why);
   if (fd < 0) return StatusCode::kLoadFailed;
   const off_t length = SizeOf(fd, why);
   StatusCode code = length >= 0 ? StatusCode::kOk : StatusCode::kLoadFailed;
   if (code == StatusCode::kOk) {
     // Not zeroed first: the read writes every byte, and a pass over a large model is not free.
-    bytes.reset(new (std::nothrow) unsigned char[static_cast<size_t>(length)]);
+    bytes = AllocateBytes(static_cast<size_t>(length));
     if (bytes == nullptr) {
       why = "does not fit in memory";
       code = StatusCode::kOutOfMemory;
-    } else if (!ReadUpTo(fd, bytes.get(), static_cast<size_t>(length), size)) {
+    } else if (!ReadUpTo(fd, reinterpret_cast<unsigned char*>(bytes.get()),
+                         static_cast<size_t>(length), size)) {
       why = std::string("cannot be read: ") + std::strerror(errno);
       code = StatusCode::kLoadFailed;
     }

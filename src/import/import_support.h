@@ -10,6 +10,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "sceneio/block.h"
 #include "sceneio/body.h"
 #include "sceneio/import.h"
 #include "sceneio/status.h"
@@ -71,10 +72,10 @@ int OpenRegularFile(const std::string& path, std::string& why);
 // Reads a whole file the user named.
 bool ReadWholeFile(const std::string& path, std::vector<unsigned char>& bytes, std::string& why);
 
-// The same into memory that is not zeroed first: kOk, or kLoadFailed or kOutOfMemory with
-// `why`.
-StatusCode ReadWholeFile(const std::string& path, std::unique_ptr<unsigned char[]>& bytes,
-                         size_t& size, std::string& why);
+// The same into memory that is not zeroed first (a large file in a block of its own, as the
+// scene's files are read): kOk, or kLoadFailed or kOutOfMemory with `why`.
+StatusCode ReadWholeFile(const std::string& path, BlockPtr<char>& bytes, size_t& size,
+                         std::string& why);
 
 struct ImageInfo {
   const char* extension = "";  // ".png" or ".jpg"

@@ -73,6 +73,111 @@ INSTANTIATE_TEST_SUITE_P(
         ModeRow{"fan", 6, {0, 1, 3, 2}, {{1, 3, 0}, {3, 2, 0}}}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// Indices however a document may hold them: each component type, sparse substitutions,
+// picking points, and a mirror turning a fan over.
+struct IndexRow {
+  const char* name;
+  int mode;
+  json node;                                      // the node's own members beside its mesh
+  int (*indices)(GltfDoc& doc);                   // adds the index accessor, returns it
+  std::vector<std::array<int32_t, 3>> triangles;  // as position indices, winding kept
+  std::vector<float> points;                      // for points: the picked positions, in order
+};
+
+int SparseIndices(GltfDoc& doc, int view, std::vector<uint8_t> targets,
+                  std::vector<uint16_t> values) {
+  const int accessor = doc.Accessor(view, 5123, 6, "SCALAR");
+  const int targetView = doc.View(targets);
+  const int valueView = doc.View(values);
+  doc.json["accessors"][accessor]["sparse"] = {
+      {"count", targets.size()},
+      {"indices", {{"bufferView", targetView}, {"componentType", 5121}}},
+      {"values", {{"bufferView", valueView}}}};
+  return accessor;
+}
+
+class GltfIndexSources : public ::testing::TestWithParam<IndexRow> {};
+
+TEST_P(GltfIndexSources, GiveTheCornersTheDocumentMeans) {
+  const IndexRow& row = GetParam();
+  GltfDoc doc;
+  const int positions = doc.Floats(kQuad, "VEC3");
+  const int indices = row.indices(doc);
+  json node = row.node;
+  node["mesh"] = doc.Mesh({{"POSITION", positions}}, indices, row.mode);
+  doc.Node(node);
+  ImportedScene out;
+  const Status status = ImportText(doc.Text(), out);
+  ASSERT_TRUE(status.ok()) << status.message;
+  ASSERT_EQ(out.scene.objects.count, 1);
+  const Body& body = out.scene.objects.items[0];
+  EXPECT_EQ(Corners(body), row.triangles);
+  if (row.mode == 0) {
+    std::vector<float> points;
+    for (const Vector3& p : body.vertices) points.insert(points.end(), {p.x, p.y, p.z});
+    EXPECT_EQ(points, row.points);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, GltfIndexSources,
+    ::testing::Values(
+        IndexRow{"unsigned_bytes",
+                 4,
+                 json::object(),
+                 [](GltfDoc& doc) {
+                   return doc.Accessor(doc.View(std::vector<uint8_t>{0, 1, 2, 2, 1, 3}), 5121, 6,
+                                       "SCALAR");
+                 },
+                 {{0, 1, 2}, {2, 1, 3}},
+                 {}},
+        IndexRow{"unsigned_ints",
+                 4,
+                 json::object(),
+                 [](GltfDoc& doc) {
+                   return doc.Accessor(doc.View(std::vector<uint32_t>{3, 2, 1, 1, 0, 3}), 5125, 6,
+                                       "SCALAR");
+                 },
+                 {{3, 2, 1}, {1, 0, 3}},
+                 {}},
+        // The fourth index, 0, replaced by 2.
+        IndexRow{"sparse_over_a_view",
+                 4,
+                 json::object(),
+                 [](GltfDoc& doc) {
+                   return SparseIndices(doc, doc.View(std::vector<uint16_t>{0, 1, 2, 0, 1, 3}), {3},
+                                        {2});
+                 },
+                 {{0, 1, 2}, {2, 1, 3}},
+                 {}},
+        IndexRow{
+            "strip_of_bytes",
+            5,
+            json::object(),
+            [](GltfDoc& doc) {
+              return doc.Accessor(doc.View(std::vector<uint8_t>{0, 1, 2, 3}), 5121, 4, "SCALAR");
+            },
+            {{0, 1, 2}, {2, 1, 3}},
+            {}},
+        // Mirrored in z: each triangle's last two corners swap to keep the facing.
+        IndexRow{"mirrored_fan",
+                 6,
+                 {{"scale", {1, 1, -1}}},
+                 [](GltfDoc& doc) {
+                   return doc.Indices({0, 1, 3, 2});
+                 },
+                 {{1, 0, 3}, {3, 0, 2}},
+                 {}},
+        IndexRow{"points_picked_in_their_order",
+                 0,
+                 {{"translation", {0, 0, 2}}},
+                 [](GltfDoc& doc) {
+                   return doc.Indices({3, 0, 3});
+                 },
+                 {},
+                 {1, 1, 2, 0, 0, 2, 1, 1, 2}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST(GltfImport, PointsGiveVerticesOnlyAndLinesAreLeftOutWithAWarning) {
   GltfDoc doc;
   const int positions = doc.Floats(kQuad, "VEC3");
@@ -449,6 +554,43 @@ const BadRow kBadRows[] = {
        return doc.Text();
      },
      "position 1 is not finite"},
+    {"normal_not_finite",
+     [] {
+       GltfDoc doc;
+       const int p = doc.Floats({0, 0, 0, 1, 0, 0, 0, 1, 0}, "VEC3");
+       const int n = doc.Floats({0, 0, 1, 0, 0, 1, 0, std::nanf(""), 1}, "VEC3");
+       doc.Node({{"mesh", doc.Mesh({{"POSITION", p}, {"NORMAL", n}})}, {"scale", {2, 2, 2}}});
+       return doc.Text();
+     },
+     "normal 2 is not finite"},
+    {"uv_not_finite",
+     [] {
+       GltfDoc doc;
+       const float inf = std::numeric_limits<float>::infinity();
+       const int p = doc.Floats({0, 0, 0, 1, 0, 0, 0, 1, 0}, "VEC3");
+       const int uv = doc.Floats({0, 0, 1, -inf, 0, 1}, "VEC2");
+       doc.Node({{"mesh", doc.Mesh({{"POSITION", p}, {"TEXCOORD_0", uv}})}});
+       return doc.Text();
+     },
+     "uv 1 is not finite"},
+    {"position_not_finite_once_placed",
+     [] {
+       GltfDoc doc;
+       const int p = doc.Floats({0, 0, 0, 1e30f, 0, 0, 0, 1, 0}, "VEC3");
+       doc.Node({{"mesh", doc.Mesh({{"POSITION", p}})}, {"scale", {1e30, 1, 1}}});
+       return doc.Text();
+     },
+     "position 1 is not finite once placed in the world"},
+    {"substituted_index_outside_vertices",
+     [] {
+       GltfDoc doc;
+       const int p = doc.Floats({0, 0, 0, 1, 0, 0, 0, 1, 0}, "VEC3");
+       const int base = doc.View(std::vector<uint16_t>{0, 1, 2, 0, 1, 2});
+       const int indices = SparseIndices(doc, base, {4}, {7});
+       doc.Node({{"mesh", doc.Mesh({{"POSITION", p}}, indices)}});
+       return doc.Text();
+     },
+     "index 7 (element 4) is outside its 3 vertices"},
     {"normal_count_differs",
      [] {
        GltfDoc doc;
