@@ -18,17 +18,13 @@ int64_t Triangles(const Scene& scene) {
   return triangles;
 }
 
-void BM_ImportObj(benchmark::State& state, const char* name) {
-  const std::string path = SceneDir(name) + "/dork.obj";
-  const int64_t bytes = FileSize(path);
-  if (bytes < 0) {
-    state.SkipWithError("text mesh not generated: build the bench-scenes target");
-    return;
-  }
+// Imports through `import` once per iteration, counting the triangles that came in.
+template <typename Import>
+void MeasureImport(benchmark::State& state, int64_t bytes, Import import) {
   int64_t triangles = 0;
   for (auto _ : state) {
     ImportedScene imported;
-    if (!ImportObj(path, imported).ok()) {
+    if (!import(imported).ok()) {
       state.SkipWithError("import failed");
       return;
     }
@@ -37,6 +33,13 @@ void BM_ImportObj(benchmark::State& state, const char* name) {
   }
   CountTriangles(state, triangles);
   state.SetBytesProcessed(state.iterations() * bytes);
+}
+
+void BM_ImportObj(benchmark::State& state, const char* name) {
+  int64_t bytes = 0;
+  const std::string path = TextMeshOf(state, name, bytes);
+  if (path.empty()) return;
+  MeasureImport(state, bytes, [&](ImportedScene& out) { return ImportObj(path, out); });
 }
 
 // The .glb is written once, from the scene's own load, beside the scene.
@@ -55,18 +58,7 @@ void BM_ImportGltf(benchmark::State& state, const char* name) {
     state.SkipWithError("scene not generated or not convertible");
     return;
   }
-  int64_t triangles = 0;
-  for (auto _ : state) {
-    ImportedScene imported;
-    if (!ImportGltf(glb, imported).ok()) {
-      state.SkipWithError("import failed");
-      return;
-    }
-    triangles = Triangles(imported.scene);
-    benchmark::DoNotOptimize(imported.scene.objects.items.get());
-  }
-  CountTriangles(state, triangles);
-  state.SetBytesProcessed(state.iterations() * FileSize(glb));
+  MeasureImport(state, FileSize(glb), [&](ImportedScene& out) { return ImportGltf(glb, out); });
 }
 
 BENCHMARK_CAPTURE(BM_ImportObj, 16MB, "s16")->Unit(benchmark::kMillisecond);

@@ -15,12 +15,9 @@ namespace {
 
 // make-scene --obj writes the mesh beside the scene's five files, one `f` line per triangle.
 void BM_TextMeshPeer(benchmark::State& state, const char* name) {
-  const std::string path = SceneDir(name) + "/dork.obj";
-  const int64_t bytes = FileSize(path);
-  if (bytes < 0) {
-    state.SkipWithError("text mesh not generated: build the bench-scenes target");
-    return;
-  }
+  int64_t bytes = 0;
+  const std::string path = TextMeshOf(state, name, bytes);
+  if (path.empty()) return;
   int64_t triangles = 0;
   for (auto _ : state) {
     tinyobj::attrib_t attrib;

@@ -1,17 +1,37 @@
 // What every import must satisfy, whatever the input: a refusal is one line and leaves the
 // caller nothing to use; a success holds names as single quoted tokens, finite values, faces
 // whose indices lie inside their body's arrays, and assignments naming what the scene holds.
+// Also the folder each importer is fuzzed in, with files an input may name.
 #pragma once
 
 #include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <initializer_list>
 #include <set>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "fuzz_check.h"
 #include "sceneio/import.h"
 
 namespace sceneio::fuzz {
+
+// The signature and IHDR of a 1x1 greyscale PNG: the header is all the importers read.
+inline std::string TinyPng() {
+  return std::string("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR\0\0\0\x01\0\0\0\x01\x08\0\0\0\0\0\0\0\0", 33);
+}
+
+// A folder `name` in the temp directory holding `files` (name, bytes), so that the names an
+// input gives are tried against real files too.
+inline std::string FolderHolding(const char* name,
+                                 std::initializer_list<std::pair<const char*, std::string>> files) {
+  const std::filesystem::path dir = std::filesystem::temp_directory_path() / name;
+  std::filesystem::create_directories(dir);
+  for (const auto& [file, bytes] : files) std::ofstream(dir / file, std::ios::binary) << bytes;
+  return dir.string();
+}
 
 inline bool QuotedToken(std::string_view name) {
   if (name.size() < 3 || name.front() != '"' || name.back() != '"') return false;

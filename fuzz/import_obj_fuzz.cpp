@@ -3,33 +3,18 @@
 // hangs, and what is imported holds (import_checks.h).
 #include <cstddef>
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
 #include <string>
 
 #include "import_checks.h"
 #include "sceneio/import.h"
 
-namespace {
-
-std::string Folder() {
-  static const std::string folder = [] {
-    const std::filesystem::path dir = std::filesystem::temp_directory_path() / "sceneio-obj-fuzz";
-    std::filesystem::create_directories(dir);
-    std::ofstream(dir / "m.mtl") << "newmtl a\nKd 1 0 0\nmap_Kd t.png\nnewmtl b\nd 0.5\n";
-    std::ofstream(dir / "t.png", std::ios::binary) << std::string(
-        "\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR\0\0\0\x01\0\0\0\x01\x08\0\0\0\0\0\0\0\0", 33);
-    return dir.string();
-  }();
-  return folder;
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static const std::string folder = sceneio::fuzz::FolderHolding(
+      "sceneio-obj-fuzz", {{"m.mtl", "newmtl a\nKd 1 0 0\nmap_Kd t.png\nnewmtl b\nd 0.5\n"},
+                           {"t.png", sceneio::fuzz::TinyPng()}});
   sceneio::ImportedScene imported;
   const sceneio::Status status =
-      sceneio::ImportObjFromMemory(reinterpret_cast<const char*>(data), size, Folder(), imported);
+      sceneio::ImportObjFromMemory(reinterpret_cast<const char*>(data), size, folder, imported);
   sceneio::fuzz::CheckImported(status, imported);
   return 0;
 }

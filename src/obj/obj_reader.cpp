@@ -70,6 +70,24 @@ class FileStreamBuffer : public std::streambuf {
   int error_ = 0;
 };
 
+// A file the model names, read from the input's folder: its bytes, or a message naming it as
+// `what` with why it was refused (the import stops) or is left out (a warning).
+struct NamedFile {
+  import::ReadResult result = import::ReadResult::kRead;
+  std::vector<unsigned char> bytes;
+  std::string message;
+};
+
+NamedFile ReadNamed(const import::InputFolder& folder, const std::string& name,
+                    const std::string& what) {
+  NamedFile file;
+  std::string why;
+  file.result = folder.Read(name, file.bytes, why);
+  if (file.result == import::ReadResult::kRefused) file.message = what + " " + why;
+  if (file.result == import::ReadResult::kUnreadable) file.message = what + " left out: it " + why;
+  return file;
+}
+
 // Material files come from the input's folder only. A name that breaks the rules stops the
 // import; one that simply is not there leaves the materials out, as it does for any reader.
 class FolderMaterialReader : public tinyobj::MaterialReader {
@@ -78,19 +96,11 @@ class FolderMaterialReader : public tinyobj::MaterialReader {
 
   bool operator()(const std::string& name, std::vector<tinyobj::material_t>* materials,
                   std::map<std::string, int>* names, std::string* warn, std::string* err) override {
-    std::vector<unsigned char> bytes;
-    std::string why;
-    switch (folder_.Read(name, bytes, why)) {
-      case import::ReadResult::kRead:
-        break;
-      case import::ReadResult::kRefused:
-        if (refusal.empty()) refusal = "mtllib " + Shown(name) + " " + why;
-        return false;
-      case import::ReadResult::kUnreadable:
-        missing.push_back("mtllib " + Shown(name) + " left out: it " + why);
-        return false;
-    }
-    MemoryBuffer buffer(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    const NamedFile file = ReadNamed(folder_, name, "mtllib " + Shown(name));
+    if (file.result == import::ReadResult::kRefused && refusal.empty()) refusal = file.message;
+    if (file.result == import::ReadResult::kUnreadable) missing.push_back(file.message);
+    if (file.result != import::ReadResult::kRead) return false;
+    MemoryBuffer buffer(reinterpret_cast<const char*>(file.bytes.data()), file.bytes.size());
     std::istream stream(&buffer);
     tinyobj::LoadMtl(names, materials, &stream, warn, err);
     return true;
@@ -184,25 +194,21 @@ class ObjImport {
     const std::string where = "material " + material.name + ": map_Kd " + Shown(name);
     const auto known = textures_.find(name);
     if (known == textures_.end()) {
-      std::vector<unsigned char> bytes;
-      std::string why;
-      switch (folder_.Read(name, bytes, why)) {
-        case import::ReadResult::kRead:
-          break;
-        case import::ReadResult::kRefused:
-          return Fail(where + " " + why);
-        case import::ReadResult::kUnreadable:
-          status_.warnings.push_back(where + " left out: it " + why);
-          return true;
+      NamedFile file = ReadNamed(folder_, name, where);
+      if (file.result == import::ReadResult::kRefused) return Fail(file.message);
+      if (file.result == import::ReadResult::kUnreadable) {
+        status_.warnings.push_back(file.message);
+        return true;
       }
       import::ImageInfo info;
-      if (!import::ProbeImage(bytes.data(), bytes.size(), info, why)) {
+      std::string why;
+      if (!import::ProbeImage(file.bytes.data(), file.bytes.size(), info, why)) {
         status_.warnings.push_back(where + " left out: it " + why);
         return true;
       }
       std::string fileName = imageNames_.TakeFileName(
           name, "image" + std::to_string(textures_.size()), info.extension, status_);
-      out_.images.push_back({fileName, std::move(bytes)});
+      out_.images.push_back({fileName, std::move(file.bytes)});
       textures_.emplace(name, Texture{std::move(fileName), info});
     }
     const Texture& texture = textures_.at(name);
