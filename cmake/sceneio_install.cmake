@@ -2,7 +2,8 @@
 # another project finds with find_package(sceneio) and links as sceneio::sceneio (the loader),
 # sceneio::export (a loaded scene mapped for writing out), sceneio::gltf (writing it as glTF,
 # and reading glTF in), sceneio::obj (reading OBJ in), sceneio::render (the picture renderer)
-# and sceneio::diagnostics (what a scene's files hold that the load passes over).
+# sceneio::diagnostics (what a scene's files hold that the load passes over) and sceneio::convert
+# (a whole conversion, from a group file or a model to any output).
 include(CMakePackageConfigHelpers)
 
 # Installed headers keep their folders under include/sceneio/ and include each other as
@@ -19,6 +20,7 @@ endif()
 set(SCENEIO_PACKAGE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/sceneio)
 
 install(TARGETS sceneio sceneio_export sceneio_gltf sceneio_obj sceneio_render sceneio_diagnostics
+  sceneio_convert
   EXPORT sceneioTargets
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})

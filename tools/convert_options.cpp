@@ -1,38 +1,16 @@
-// Parses scene-convert's arguments with CLI11 and turns the option words into ExportOptions.
+// Parses scene-convert's arguments with CLI11 into ConvertOptions, and words library messages as
+// flags.
 #include "convert_options.h"
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cstdio>
-#include <string_view>
 #include <vector>
 
-#include "io/names.h"
 #include "sceneio/picture.h"
 
 namespace sceneio {
 namespace {
-
-struct OutputEnding {
-  std::string_view ending;
-  OutputKind kind;
-};
-
-constexpr OutputEnding kOutputEndings[] = {
-    {".gltf", OutputKind::kGltf},
-    {".glb", OutputKind::kGlb},
-    {".png", OutputKind::kPng},
-    {".grp", OutputKind::kScene},
-};
-
-std::string EndingsText() {
-  std::string text;
-  for (const OutputEnding& row : kOutputEndings) {
-    if (!text.empty()) text += &row == std::end(kOutputEndings) - 1 ? " or " : ", ";
-    text += row.ending;
-  }
-  return text;
-}
 
 class ConvertApp {
  public:
@@ -40,7 +18,7 @@ class ConvertApp {
     app_.footer(
         "GROUP is read as scene-inspect reads it: / and \\ both separate directories. OUTPUT\n"
         "ends in " +
-        EndingsText() +
+        ConvertEndingsText() +
         ": a .gltf gets its .bin and textures beside it; a .png is a picture of\n"
         "the scene drawn from its camera (or framing all geometry when it has none); a .grp is\n"
         "the scene written again as a group file and its four data files (and textures) beside\n"
@@ -74,7 +52,7 @@ class ConvertApp {
                     "the scene's up axis: with z, the scene is turned so that +Z becomes glTF's "
                     "+Y (default y; for .gltf, .glb and .png OUTPUT)")
         ->type_name("y|z");
-    app_.add_option("--threads", parsed_.threads,
+    app_.add_option("--threads", parsed_.options.threads,
                     "how many threads load the scene (default: one per core); the load is the "
                     "same with any number")
         ->type_name("N")
@@ -91,15 +69,15 @@ class ConvertApp {
     if (group_.empty()) Fault("the group file path is empty");
     parsed_.groupPath = group_;
     std::replace(parsed_.groupPath.begin(), parsed_.groupPath.end(), '/', '\\');
-    if (!OutputKindOf(output_, parsed_.output)) {
-      Fault("OUTPUT must end in " + EndingsText() + ": " + output_);
+    if (ConvertOutput kind; !ConvertOutputOf(output_, kind)) {
+      Fault("OUTPUT must end in " + ConvertEndingsText() + ": " + output_);
     }
     parsed_.outputPath = output_;
     const std::string facesError = ParseFaceRoles(faces_, parsed_.options.faces);
     if (!facesError.empty()) Fault("--faces " + faces_ + ": " + facesError);
     if (indexBase_ != "0" && indexBase_ != "1") Fault("--index-base must be 0 or 1: " + indexBase_);
     parsed_.options.indexBase = indexBase_ == "1" ? 1 : 0;
-    if (!ParsePictureSize(size_, parsed_.width, parsed_.height)) {
+    if (!ParsePictureSize(size_, parsed_.options.width, parsed_.options.height)) {
       Fault("--size must be WIDTHxHEIGHT, each from " + std::to_string(kMinPictureSide) + " to " +
             std::to_string(kMaxPictureSide) + ": " + size_);
     }
@@ -110,7 +88,7 @@ class ConvertApp {
       if (equals == std::string::npos || equals == 0 || equals + 1 == pair.size()) {
         Fault("--material " + pair + ": BODY=MATERIAL expected");
       }
-      parsed_.materials.emplace_back(pair.substr(0, equals), pair.substr(equals + 1));
+      parsed_.options.materials.emplace_back(pair.substr(0, equals), pair.substr(equals + 1));
     }
   }
 
@@ -135,18 +113,6 @@ class ConvertApp {
 
 }  // namespace
 
-bool OutputKindOf(const std::string& path, OutputKind& kind) {
-  const std::string_view name = std::string_view(path).substr(path.find_last_of('/') + 1);
-  for (const OutputEnding& row : kOutputEndings) {
-    if (name.size() > row.ending.size() &&
-        name.substr(name.size() - row.ending.size()) == row.ending) {
-      kind = row.kind;
-      return true;
-    }
-  }
-  return false;
-}
-
 ConvertCommandLine ParseConvertCommandLine(int argc, const char* const* argv) {
   ConvertCommandLine parsed;
   ConvertApp app(parsed);
@@ -163,39 +129,16 @@ ConvertCommandLine ParseConvertCommandLine(int argc, const char* const* argv) {
   return parsed;
 }
 
-ExportOptions OptionsFor(const ConvertCommandLine& command, const Scene& scene,
-                         std::vector<size_t>& pairOf) {
-  // A name no token shows as stands for none of them, so the library refuses it at the same
-  // point, in the same order, as any other it cannot find.
-  const std::string kNoToken = " ";  // tokens hold no whitespace
-  ExportOptions options = command.options;
-  for (size_t p = 0; p < command.materials.size(); ++p) {
-    const auto& [body, material] = command.materials[p];
-    std::string materialToken = kNoToken;
-    for (const Material& m : scene.materials) {
-      if (ShownName(m.name) != material) continue;
-      materialToken = m.name;
-      break;
-    }
-    std::vector<std::string> bodyTokens;
-    for (const Body& b : scene.objects) {
-      if (ShownName(b.name) != body) continue;
-      if (std::find(bodyTokens.begin(), bodyTokens.end(), b.name) == bodyTokens.end()) {
-        bodyTokens.push_back(b.name);
-      }
-    }
-    if (bodyTokens.empty()) bodyTokens.push_back(kNoToken);
-    for (const std::string& token : bodyTokens) {
-      options.bodyMaterials.emplace_back(token, materialToken);
-      pairOf.push_back(p);
-    }
+std::string InFlags(const std::string& message, const ConvertCommandLine& command) {
+  const ConvertOptions& options = command.options;
+  size_t pair = 0;
+  int end = 0;
+  if (std::sscanf(message.c_str(), "materials[%zu]%n", &pair, &end) == 1 && end > 0 &&
+      pair < options.materials.size() &&
+      message.substr(static_cast<size_t>(end)).starts_with(": the scene has no ")) {
+    const auto& [body, material] = options.materials[pair];
+    return "--material " + body + "=" + material + message.substr(static_cast<size_t>(end));
   }
-  return options;
-}
-
-std::string InFlags(const std::string& message, const ConvertCommandLine& command,
-                    const std::vector<size_t>& pairOf) {
-  const ExportOptions& options = command.options;
   const std::string base = std::to_string(options.indexBase);
   const std::string faces = FaceRolesText(options.faces);
   const std::string fields = "faces " + faces + ", indexBase " + base + ")";
@@ -209,17 +152,6 @@ std::string InFlags(const std::string& message, const ConvertCommandLine& comman
   const std::string chooses = "bodyMaterials chooses";
   if (message.ends_with(chooses)) {
     return message.substr(0, message.size() - chooses.size()) + "--material BODY=MATERIAL chooses";
-  }
-  size_t entry = 0;
-  // Entries from the group file name what the scene holds, so no message is about them.
-  if (std::sscanf(message.c_str(), "bodyMaterials[%zu]", &entry) == 1 && entry < pairOf.size() &&
-      pairOf[entry] < command.materials.size()) {
-    const auto& [body, material] = command.materials[pairOf[entry]];
-    const std::string option = "--material " + body + "=" + material + ": the scene has no ";
-    if (message.find("]: the scene has no material ") != std::string::npos) {
-      return option + "material \"" + material + "\"";
-    }
-    return option + "body \"" + body + "\"";
   }
   if (message.starts_with("faces ")) return "--" + message;
   if (message.starts_with("indexBase ")) return "--index-base " + message.substr(10);

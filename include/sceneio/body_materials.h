@@ -44,6 +44,18 @@ Status KeepKnownBodyMaterials(const Scene& scene, std::vector<BodyMaterial>& ent
 // "bodyMaterials[1]: the scene has no material \"m\"" (the wording the export uses).
 Status CheckBodyMaterials(const Scene& scene, const std::vector<BodyMaterial>& entries);
 
+// How the names a person types stand for name tokens. kShown: as scene-inspect shows them
+// ("cube" for the token "cube" with its quotes, ball \xff for "ball" and a byte 0xff).
+// kHeldOrShown also takes the token itself, quotes and all, and the token without its quotes;
+// a token held exactly is preferred to any other.
+enum class TypedNames : uint8_t { kShown, kHeldOrShown };
+
+// The distinct body (material) name tokens of `scene` that `typed` stands for, in record order;
+// empty when none.
+std::vector<std::string> BodyTokens(const Scene& scene, std::string_view typed, TypedNames names);
+std::vector<std::string> MaterialTokens(const Scene& scene, std::string_view typed,
+                                        TypedNames names);
+
 // Puts each of `over`, in order, in place of every entry of `entries` for the same body.
 Status PutBodyMaterialsOver(std::vector<BodyMaterial>& entries,
                             const std::vector<BodyMaterial>& over);

@@ -17,7 +17,34 @@ bool Holds(const CountedArray<Record>& records, std::string_view token) {
                      [&](const Record& record) { return record.name == token; });
 }
 
+template <typename Record>
+std::vector<std::string> Tokens(const CountedArray<Record>& records, std::string_view typed,
+                                TypedNames names) {
+  const bool held = names == TypedNames::kHeldOrShown;
+  std::vector<std::string> exact, loose;
+  for (const Record& record : records) {
+    std::vector<std::string>* into =
+        held && record.name == typed ? &exact
+        : ShownName(record.name) == typed || (held && WithoutQuotes(record.name) == typed)
+            ? &loose
+            : nullptr;
+    if (into != nullptr && std::find(into->begin(), into->end(), record.name) == into->end()) {
+      into->push_back(record.name);
+    }
+  }
+  return exact.empty() ? loose : exact;
+}
+
 }  // namespace
+
+std::vector<std::string> BodyTokens(const Scene& scene, std::string_view typed, TypedNames names) {
+  return Tokens(scene.objects, typed, names);
+}
+
+std::vector<std::string> MaterialTokens(const Scene& scene, std::string_view typed,
+                                        TypedNames names) {
+  return Tokens(scene.materials, typed, names);
+}
 
 Status GroupBodyMaterials(const Scene& scene, std::vector<BodyMaterial>& entries) {
   if (scene.groupFile == nullptr || scene.groupFile->data == nullptr) return {};

@@ -10,7 +10,9 @@ Ninja (the programs only) and run on the same inputs, one after the other, in on
 - every input of every fuzz corpus (fuzz/corpus/*/*): a whole-scene input split at the 0x1F
   bytes as the fuzz targets split it, a single-file input put in as that kind of file beside
   empty others, a token-reader input put in as all four data files;
-- scenes written by bench/make-scene in several layouts.
+- scenes written by bench/make-scene in several layouts, and the same geometry as an OBJ text
+  mesh (make-scene --obj) and as the .glb the old revision writes, brought in as models;
+- every input of the glTF and OBJ import corpora, brought in as a model.
 
 For each scene: scene-inspect (summary, --json, --check) and scene-convert to .glb, .gltf
 (with its .bin and texture copies), a small .png and the five files again (.grp), under the
@@ -78,13 +80,16 @@ def write_scene(folder, group, parts):
                 f.write(part)
 
 
-def scenes(work):
-    """(name, folder holding dork/dork.grp) for every input."""
+IMPORT_CORPORA = {"import_gltf_fuzz", "import_obj_fuzz"}
+
+
+def scenes(work, old):
+    """(name, folder, input under the folder) for every input."""
     conformance = os.path.join(os.path.dirname(ROOT), "shared", "conformance", "scenes")
     if not os.path.isdir(conformance):
         conformance = "/work/shared/conformance/scenes"
     for name in sorted(os.listdir(conformance)):
-        yield "conformance/" + name, os.path.join(conformance, name)
+        yield "conformance/" + name, os.path.join(conformance, name), "dork/dork.grp"
     made = os.path.join(work, "scenes")
     shutil.rmtree(made, ignore_errors=True)
     corpora = os.path.join(ROOT, "fuzz", "corpus")
@@ -93,6 +98,12 @@ def scenes(work):
             with open(os.path.join(corpora, corpus, entry), "rb") as f:
                 data = f.read()
             folder = os.path.join(made, corpus, entry)
+            if corpus in IMPORT_CORPORA:
+                os.makedirs(folder)
+                with open(os.path.join(folder, entry), "wb") as f:
+                    f.write(data)
+                yield f"fuzz/{corpus}/{entry}", folder, entry
+                continue
             if corpus in SINGLE_FILE_CORPORA:
                 parts = [b""] * 4
                 parts[SINGLE_FILE_CORPORA[corpus]] = data
@@ -105,12 +116,15 @@ def scenes(work):
                     continue
                 parts = pieces[1:] + [None] * (5 - len(pieces))
                 write_scene(folder, pieces[0], parts)
-            yield f"fuzz/{corpus}/{entry}", folder
+            yield f"fuzz/{corpus}/{entry}", folder, "dork/dork.grp"
     for i, args in enumerate(GENERATED):
         folder = os.path.join(made, "generated", str(i))
         run([sys.executable, os.path.join(ROOT, "bench", "make-scene"), *args, "--out",
-             os.path.join(folder, "dork"), "--name", "dork"])
-        yield f"generated/{i} ({' '.join(args)})", folder
+             os.path.join(folder, "dork"), "--name", "dork", "--obj",
+             os.path.join(folder, "mesh.obj")])
+        run([old["convert"], "dork/dork.grp", "back.glb"], cwd=folder)
+        for input in ("dork/dork.grp", "mesh.obj", "back.glb"):
+            yield f"generated/{i} ({' '.join(args)}) {input}", folder, input
 
 
 def first_names(folder, inspect):
@@ -142,10 +156,10 @@ def without_generator(path, data):
     return text + b"|" + data[20 + json_length:]
 
 
-def outputs(tools, folder, out_dir, material):
+def outputs(tools, folder, source, out_dir, material):
     """Everything the programs print and write for one scene, as a dict."""
     result = {}
-    for mode in ([], ["--json"], ["--check"]):
+    for mode in ([], ["--json"], ["--check"]) if source == "dork/dork.grp" else []:
         done = run([tools["inspect"], *mode], cwd=folder, quiet=True)
         result["inspect " + " ".join(mode)] = (done.returncode, done.stdout, done.stderr)
     option_sets = [[], ["--index-base", "1"], ["--faces", "uv,position,normal"]]
@@ -157,7 +171,7 @@ def outputs(tools, folder, out_dir, material):
             shutil.rmtree(out_dir, ignore_errors=True)
             os.makedirs(out_dir)
             extra = ["--size", "48x32"] if output.endswith(".png") else []
-            command = [tools["convert"], *options, *extra, "dork/dork.grp",
+            command = [tools["convert"], *options, *extra, source,
                        os.path.join(out_dir, output)]
             done = run(command, cwd=folder, quiet=True)
             files = {}
@@ -183,10 +197,10 @@ def main():
     out_dir = os.path.join(work, "out")
     compared = differing = 0
     try:
-        for name, folder in scenes(work):
-            material = first_names(folder, old["inspect"])
-            before = outputs(old, folder, out_dir, material)
-            after = outputs(new, folder, out_dir, material)
+        for name, folder, source in scenes(work, old):
+            material = first_names(folder, old["inspect"]) if source == "dork/dork.grp" else None
+            before = outputs(old, folder, source, out_dir, material)
+            after = outputs(new, folder, source, out_dir, material)
             for key in before:
                 compared += 1
                 if before[key] != after.get(key):
