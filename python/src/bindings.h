@@ -4,13 +4,12 @@
 
 #include <pybind11/pybind11.h>
 
-#include <algorithm>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "io/names.h"
+#include "sceneio/body_materials.h"
 #include "sceneio/scene.h"
 #include "sceneio/status.h"
 
@@ -49,22 +48,8 @@ void RaiseFailure(const Status& status, const std::string& path);
 // sceneio.Report(warnings, notes) of `result`.
 py::object Report(const Status& result);
 
-// The name tokens of `records` that `name` stands for: the token itself when a record holds it
-// (Body.name, quotes and all), else every token that is `name` without its quotes, or shown as
-// `name` (as scene-inspect prints it). Empty when none.
-template <typename Record>
-std::vector<std::string> Tokens(const std::string& name, const CountedArray<Record>& records) {
-  std::vector<std::string> exact, loose;
-  for (const Record& record : records) {
-    std::vector<std::string>* into =
-        record.name == name                                                    ? &exact
-        : WithoutQuotes(record.name) == name || ShownName(record.name) == name ? &loose
-                                                                               : nullptr;
-    if (into != nullptr && std::find(into->begin(), into->end(), record.name) == into->end()) {
-      into->push_back(record.name);
-    }
-  }
-  return exact.empty() ? loose : exact;
-}
+// The group file's complete body-material entries, as the load left its bytes (none for a scene
+// built in Python).
+std::vector<BodyMaterial> GroupEntries(const Scene& scene);
 
 }  // namespace sceneio::python

@@ -15,12 +15,8 @@
 #include <vector>
 
 #include "bindings.h"
-#include "io/names.h"
-#include "sceneio/body_materials.h"
+#include "sceneio/convert.h"
 #include "sceneio/diagnostics.h"
-#include "sceneio/export.h"
-#include "sceneio/gltf.h"
-#include "sceneio/picture.h"
 #include "sceneio/scene.h"
 
 namespace sceneio::python {
@@ -228,25 +224,19 @@ void CheckSide(int32_t side, const char* which) {
   }
 }
 
-struct ConvertOptions {
-  ExportOptions exportOptions;                                 // bodyMaterials filled by ForScene
-  std::vector<std::pair<std::string, std::string>> materials;  // as given, in bytes
-  int32_t width = 800;
-  int32_t height = 600;
-};
-
 // The keyword options of convert() and render(); `sizeAllowed` for convert's size=.
 ConvertOptions ReadOptions(const py::kwargs& options, const char* function, bool sizeAllowed) {
   ConvertOptions out;
+  out.names = TypedNames::kHeldOrShown;
   for (const auto& [key, value] : options) {
     const std::string name = py::str(key).cast<std::string>();
     if (name == "faces") {
-      out.exportOptions.faces = FaceRoles(value);
+      out.faces = FaceRoles(value);
     } else if (name == "index_base") {
       if (!PyLong_Check(value.ptr())) throw py::type_error("index_base must be 0 or 1");
       const long long base = value.cast<long long>();
       if (base != 0 && base != 1) throw py::value_error("index_base must be 0 or 1");
-      out.exportOptions.indexBase = static_cast<int32_t>(base);
+      out.indexBase = static_cast<int32_t>(base);
     } else if (name == "materials") {
       const py::dict pairs = py::dict(py::reinterpret_borrow<py::object>(value));
       for (const auto& [body, material] : pairs)
@@ -256,7 +246,7 @@ ConvertOptions ReadOptions(const py::kwargs& options, const char* function, bool
       if (!PyUnicode_Check(value.ptr()) || (axis != "y" && axis != "z")) {
         throw py::value_error("up must be \"y\" or \"z\"");
       }
-      out.exportOptions.up = axis == "z" ? UpAxis::kZ : UpAxis::kY;
+      out.up = axis == "z" ? UpAxis::kZ : UpAxis::kY;
     } else if (name == "size" && sizeAllowed) {
       if (PyUnicode_Check(value.ptr())) {
         if (!ParsePictureSize(value.cast<std::string>(), out.width, out.height)) {
@@ -279,43 +269,43 @@ ConvertOptions ReadOptions(const py::kwargs& options, const char* function, bool
   return out;
 }
 
-// The scene a conversion starts from: the Scene given, or the one loaded from a path.
-std::shared_ptr<Scene> SourceScene(const py::object& source) {
-  if (py::isinstance<Scene>(source)) return source.cast<std::shared_ptr<Scene>>();
-  return Load(source, py::none());
-}
+// What a conversion or a picture starts from: the Scene given, a group file loaded as load()
+// loads it, or a model brought in; and the body-material entries it came with.
+class Source {
+ public:
+  explicit Source(const py::object& source) {
+    if (py::isinstance<Scene>(source)) {
+      loaded_ = source.cast<std::shared_ptr<Scene>>();
+    } else if (const std::string input = GroupPath(source);
+               ConvertInputOf(NativePath(input)) == ConvertInput::kGroup) {
+      loaded_ = Load(source, py::none());
+    } else {
+      {
+        py::gil_scoped_release release;
+        read_ = ReadConvertSource(input, 0, model_);
+      }
+      RaiseFailure(read_, NativePath(input));
+      return;
+    }
+    entries_ = GroupEntries(*loaded_);
+  }
+  const Scene& scene() const { return loaded_ ? *loaded_ : model_.scene(); }
+  const std::vector<BodyMaterial>& entries() const {
+    return loaded_ ? entries_ : model_.bodyMaterials();
+  }
+  // `result` after what bringing a model in said.
+  Status After(Status result) const {
+    result.warnings.insert(result.warnings.begin(), read_.warnings.begin(), read_.warnings.end());
+    result.notes.insert(result.notes.begin(), read_.notes.begin(), read_.notes.end());
+    return result;
+  }
 
-// The export options for `scene`: the group file's body-material entries first, as scene-convert
-// takes them, then `materials`, which come later and so win. `warnings` gets the entries that
-// name what the scene lacks.
-ExportOptions ForScene(const Scene& scene, const ConvertOptions& given,
-                       std::vector<std::string>& warnings) {
-  ExportOptions options = given.exportOptions;
-  for (const auto& [body, material] : given.materials) {
-    const std::vector<std::string> materialTokens = Tokens(material, scene.materials);
-    if (materialTokens.empty()) {
-      throw py::value_error("materials: the scene has no material " + ShownBytes(material));
-    }
-    const std::vector<std::string> bodyTokens = Tokens(body, scene.objects);
-    if (bodyTokens.empty()) {
-      throw py::value_error("materials: the scene has no body " + ShownBytes(body));
-    }
-    for (const std::string& token : bodyTokens) {
-      options.bodyMaterials.emplace_back(token, materialTokens.front());
-    }
-  }
-  std::vector<BodyMaterial> entries;
-  Status status = GroupBodyMaterials(scene, entries);
-  if (status.ok()) status = KeepKnownBodyMaterials(scene, entries);
-  if (status.code == StatusCode::kOutOfMemory) throw std::bad_alloc();
-  warnings = std::move(status.warnings);
-  std::vector<std::pair<std::string, std::string>> first;
-  for (BodyMaterial& entry : entries) {
-    first.emplace_back(std::move(entry.body), std::move(entry.material));
-  }
-  options.bodyMaterials.insert(options.bodyMaterials.begin(), first.begin(), first.end());
-  return options;
-}
+ private:
+  std::shared_ptr<Scene> loaded_;
+  std::vector<BodyMaterial> entries_;
+  ConvertSource model_;
+  Status read_;
+};
 
 }  // namespace
 
@@ -345,48 +335,33 @@ py::object Report(const Status& result) {
 
 namespace {
 
-bool EndsWith(const std::string& text, std::string_view ending) {
-  return text.size() >= ending.size() &&
-         text.compare(text.size() - ending.size(), ending.size(), ending) == 0;
-}
-
 py::object Convert(const py::object& source, const py::object& destination,
                    const py::kwargs& kwargs) {
   const ConvertOptions options = ReadOptions(kwargs, "convert", true);
   const std::string output = NativeOutputPath(destination);
-  const bool picture = EndsWith(output, ".png");
-  if (!picture && GltfContainerOf(output) == GltfContainer::kNone) {
-    throw py::value_error("the output must end in .gltf, .glb or .png: " + output);
-  }
-  const std::shared_ptr<Scene> scene = SourceScene(source);
-  std::vector<std::string> warnings;
-  const ExportOptions exportOptions = ForScene(*scene, options, warnings);
+  const Source from(source);
   Status result;
   {
     py::gil_scoped_release release;
-    result = picture ? WritePicture(*scene, exportOptions, options.width, options.height, output)
-                     : WriteGltf(*scene, exportOptions, output);
+    result = sceneio::Convert(from.scene(), from.entries(), output, options);
   }
   RaiseFailure(result, output);
-  result.warnings.insert(result.warnings.begin(), warnings.begin(), warnings.end());
-  return Report(result);
+  return Report(from.After(std::move(result)));
 }
 
 py::array Render(const py::object& source, int32_t width, int32_t height,
                  const py::kwargs& kwargs) {
-  const ConvertOptions options = ReadOptions(kwargs, "render", false);
+  ConvertOptions options = ReadOptions(kwargs, "render", false);
   CheckSide(width, "width");
   CheckSide(height, "height");
-  const std::shared_ptr<Scene> scene = SourceScene(source);
-  std::vector<std::string> warnings;
-  const ExportOptions exportOptions = ForScene(*scene, options, warnings);
+  options.width = width;
+  options.height = height;
+  const Source from(source);
   auto picture = std::make_unique<Picture>();
   Status result;
   {
     py::gil_scoped_release release;
-    ExportScene model;
-    result = PrepareExport(*scene, exportOptions, model);
-    if (result.ok()) result = RenderScene(model, width, height, *picture);
+    result = RenderConverted(from.scene(), from.entries(), options, *picture);
   }
   RaiseFailure(result, "");
   // The array takes the picture's bytes over: no copy.
@@ -424,12 +399,16 @@ list means the files are clean. The same findings as `scene-inspect --check`.)";
 constexpr const char* kConvertDoc =
     R"(Writes the scene `src` (a path or a Scene) to `dst`, as scene-convert does.
 
-`dst` ending in .glb or .gltf writes glTF 2.0, in .png a picture of the scene. Options:
+`src` is a group file, or a model to bring in: a glTF 2.0 .gltf or .glb, or an OBJ .obj
+(with its .mtl), its bodies dressed by its own materials. `dst` ending in .glb or .gltf
+writes glTF 2.0, in .png a picture of the scene, in .grp the five files again (missing
+folders made), with the body-material entries the scene came with and `materials`. Options:
   faces="position,normal,uv"  what each of a face's three triples indexes (or a sequence
                               of three of "position", "normal", "uv", "none")
   index_base=0                the index of each array's first element in the file, 0 or 1
   materials={body: material}  the material of a body's triangles, over the group file's
-                              body-material entries, which dress the bodies by default
+                              body-material entries (or a model's own materials), which
+                              dress the bodies by default
                               (names as Body.name and Material.name give them, without
                               their quotes, or as scene-inspect prints them)
   up="y"                      the scene's up axis: with "z" it is turned so that +Z is up
@@ -437,14 +416,15 @@ constexpr const char* kConvertDoc =
 The file is written beside `dst` and renamed into place only when complete.
 Returns sceneio.Report(warnings, notes). Raises ValueError for bad options or a scene
 that cannot be converted under them, sceneio.FileError (an OSError) when the output
-cannot be written, LoadError when `src` cannot be loaded, TypeError for an unknown
-option.)";
+cannot be written or a model cannot be brought in, LoadError when a group file cannot be
+loaded, TypeError for an unknown option.)";
 
 constexpr const char* kRenderDoc = R"(Draws the scene `src` (a path or a Scene) at width x height.
 
 Returns a (height, width, 3) uint8 array of RGB rows from the top: exactly the pixels
 scene-convert writes to a .png of that size with the same options (faces, index_base,
-materials, up, as for convert()). Each side is from 16 to 8192 (ValueError otherwise).)";
+materials, up, as for convert()); `src` may be a model as for convert(). Each side is
+from 16 to 8192 (ValueError otherwise).)";
 
 constexpr const char* kModuleDoc = R"(The compiled half of sceneio; use the package sceneio.)";
 

@@ -6,18 +6,19 @@
 #include <vector>
 
 #include "bindings.h"
+#include "io/names.h"
 #include "sceneio/body_materials.h"
 #include "sceneio/writer.h"
 
 namespace sceneio::python {
-namespace {
 
-// The group file's complete entries, as the load left its bytes.
 std::vector<BodyMaterial> GroupEntries(const Scene& scene) {
   std::vector<BodyMaterial> entries;
   if (GroupBodyMaterials(scene, entries).code == StatusCode::kOutOfMemory) throw std::bad_alloc();
   return entries;
 }
+
+namespace {
 
 py::list BodyMaterials(const std::shared_ptr<Scene>& scene) {
   py::list out;
@@ -27,19 +28,16 @@ py::list BodyMaterials(const std::shared_ptr<Scene>& scene) {
   return out;
 }
 
-// The one token of `records` that `name` stands for; ValueError when none or several.
-template <typename Record>
-std::string OneToken(const std::string& name, const CountedArray<Record>& records,
-                     const char* kind) {
-  const std::vector<std::string> tokens = Tokens(name, records);
+// The one material token `name` stands for; ValueError when none or several.
+std::string OneMaterialToken(const Scene& scene, const std::string& name) {
+  const std::vector<std::string> tokens = MaterialTokens(scene, name, TypedNames::kHeldOrShown);
   if (tokens.empty()) {
-    throw py::value_error("body_materials: the scene has no " + std::string(kind) + " " +
-                          ShownBytes(name));
+    throw py::value_error("body_materials: the scene has no material " + ShownBytes(name));
   }
   if (tokens.size() > 1) {
     throw py::value_error("body_materials: " + ShownBytes(name) + " stands for " +
-                          std::to_string(tokens.size()) + " " + kind +
-                          " names; give the name as the record holds it");
+                          std::to_string(tokens.size()) +
+                          " material names; give the name as the record holds it");
   }
   return tokens.front();
 }
@@ -53,10 +51,10 @@ std::vector<BodyMaterial> GivenBodyMaterials(const Scene& scene, const py::objec
     if (names.size() != 2) {
       throw py::value_error("body_materials: each entry is a (body, material) pair");
     }
-    const std::string material = OneToken(Bytes(names[1]), scene.materials, "material");
+    const std::string material = OneMaterialToken(scene, Bytes(names[1]));
     // Every body shown by the name: their tokens may differ ("cube" and cube).
     const std::string body = Bytes(names[0]);
-    std::vector<std::string> bodies = Tokens(body, scene.objects);
+    std::vector<std::string> bodies = BodyTokens(scene, body, TypedNames::kHeldOrShown);
     if (bodies.empty()) {
       throw py::value_error("body_materials: the scene has no body " + ShownBytes(body));
     }

@@ -123,6 +123,53 @@ def test_a_group_entry_for_what_the_scene_lacks_is_left_out_with_the_same_warnin
     assert (tmp_path / "py.glb").read_bytes() == (tmp_path / "cli.glb").read_bytes()
 
 
+OBJ = (b"mtllib m.mtl\no tri\nusemtl red\nv 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n"
+       b"o quad\nusemtl blue\nv 0 0 1\nv 1 0 1\nv 1 1 1\nv 0 1 1\nf 4 5 6 7\n")
+MTL = b"newmtl red\nKd 1 0 0\nnewmtl blue\nKd 0 0 1\n"
+
+
+def obj_model(folder):
+    (folder / "m.mtl").write_bytes(MTL)
+    (folder / "model.obj").write_bytes(OBJ)
+    return folder / "model.obj"
+
+
+def glb_model(folder):
+    scene_convert(SAMPLE, folder / "model.glb")
+    return folder / "model.glb"
+
+
+# src -> dst: models come in and scenes go out as their five files, as scene-convert does it.
+MODELS = {
+    "group file to .grp in a new folder": (lambda folder: SAMPLE, "new/dork.grp"),
+    "OBJ to .grp": (obj_model, "m.grp"),
+    "OBJ to .glb": (obj_model, "m.glb"),
+    "glTF binary to .grp": (glb_model, "m.grp"),
+    "glTF binary to .png": (glb_model, "m.png"),
+}
+
+
+@pytest.mark.parametrize("make,output", MODELS.values(), ids=MODELS.keys())
+def test_convert_takes_models_and_writes_the_five_files_as_scene_convert_does(tmp_path, make,
+                                                                              output):
+    source = make(tmp_path)
+    (tmp_path / "cli").mkdir()
+    (tmp_path / "py").mkdir()
+    done = scene_convert(source, tmp_path / "cli" / output)
+    report = sceneio.convert(source, tmp_path / "py" / output)
+    written = sorted(p.relative_to(tmp_path / "cli") for p in (tmp_path / "cli").rglob("*"))
+    assert written and written == sorted(p.relative_to(tmp_path / "py")
+                                         for p in (tmp_path / "py").rglob("*"))
+    for name in written:
+        if (tmp_path / "cli" / name).is_file():
+            assert (tmp_path / "py" / name).read_bytes() == (tmp_path / "cli" / name).read_bytes()
+    said = [line.split(": ", 2)[2] for line in done.stderr.splitlines()]
+    assert report.warnings + report.notes == said
+    if output.endswith(".grp"):  # each body keeps what it wore, as body-material entries
+        back = sceneio.load(tmp_path / "py" / output)
+        assert len(back.body_materials()) == len(back.objects) > 0
+
+
 CHECKED = {
     "clean sample": {},
     "findings in three files": {

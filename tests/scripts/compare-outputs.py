@@ -122,7 +122,9 @@ def scenes(work, old):
         run([sys.executable, os.path.join(ROOT, "bench", "make-scene"), *args, "--out",
              os.path.join(folder, "dork"), "--name", "dork", "--obj",
              os.path.join(folder, "mesh.obj")])
-        run([old["convert"], "dork/dork.grp", "back.glb"], cwd=folder)
+        read_as = [w for flag in ("--faces", "--index-base") if flag in args
+                   for w in (flag, args[args.index(flag) + 1])]
+        run([old["convert"], *read_as, "dork/dork.grp", "back.glb"], cwd=folder)
         for input in ("dork/dork.grp", "mesh.obj", "back.glb"):
             yield f"generated/{i} ({' '.join(args)}) {input}", folder, input
 
