@@ -170,6 +170,13 @@ def test_convert_takes_models_and_writes_the_five_files_as_scene_convert_does(tm
         assert len(back.body_materials()) == len(back.objects) > 0
 
 
+def test_render_of_a_model_gives_the_pixels_scene_convert_writes(tmp_path):
+    model = glb_model(tmp_path)
+    scene_convert("--size", "64x48", model, tmp_path / "cli.png")
+    got = sceneio.render(model, 64, 48)
+    assert np.array_equal(got, decode_png((tmp_path / "cli.png").read_bytes()))
+
+
 CHECKED = {
     "clean sample": {},
     "findings in three files": {
