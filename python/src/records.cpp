@@ -429,14 +429,18 @@ leaves the collection absent, as a file without its list would); camera is a Cam
 None. Every record and array is copied into the new scene.)";
 
 std::string SceneRepr(const Scene& scene) {
-  const auto count = [](const auto& array) { return array.items ? array.count : 0; };
+  // "1 light", "0 lights", "2 lights".
+  const auto count = [](const auto& array, const char* noun) {
+    const size_t n = array.items ? array.count : 0;
+    return std::to_string(n) + " " + noun + (n == 1 ? "" : "s");
+  };
   std::string text = "<sceneio.Scene";
   if (scene.groupFile)
     text += " " + py::repr(Text(NativePath(scene.groupFile->path))).cast<std::string>();
-  text += ": " + std::to_string(count(scene.lights)) + " lights, ";
-  text += count(scene.camera) > 0 ? "a camera, " : "no camera, ";
-  text += std::to_string(count(scene.materials)) + " materials, ";
-  return text + std::to_string(count(scene.objects)) + " objects>";
+  text += ": " + count(scene.lights, "light") + ", ";
+  text += scene.camera.items && scene.camera.count > 0 ? "a camera, " : "no camera, ";
+  text += count(scene.materials, "material") + ", ";
+  return text + count(scene.objects, "object") + ">";
 }
 
 constexpr const char* kSceneDoc =

@@ -53,6 +53,16 @@ def test_a_built_scene_draws_as_the_loaded_one():
                               sceneio.render(built, 120, 90, **glass))
 
 
+@pytest.mark.parametrize("records,shown", [
+    ({}, "0 lights, no camera, 0 materials, 0 objects"),
+    ({"lights": [sceneio.Light(name="sun")], "camera": sceneio.Camera(),
+      "materials": [sceneio.Material(name='"a"'), sceneio.Material(name='"b"')]},
+     "1 light, a camera, 2 materials, 0 objects"),
+])
+def test_a_scene_shows_what_it_holds(records, shown):
+    assert repr(sceneio.Scene(**records)) == f"<sceneio.Scene: {shown}>"
+
+
 def test_arrays_are_copied_in():
     vertices = np.array([[0, 0, 0], [1, 0, 0], [0, 1, 0]], np.float64)
     body = sceneio.Body(name='"t"', vertices=vertices, faces=np.zeros((1, 3, 3), np.int64))
