@@ -33,6 +33,13 @@ struct [[nodiscard]] Status {
     message = std::move(why);
     return *this;
   }
+
+  // This status, with the warnings and notes of `earlier` (the step before it) put first.
+  Status After(const Status& earlier) && {
+    warnings.insert(warnings.begin(), earlier.warnings.begin(), earlier.warnings.end());
+    notes.insert(notes.begin(), earlier.notes.begin(), earlier.notes.end());
+    return std::move(*this);
+  }
 };
 
 }  // namespace sceneio

@@ -293,12 +293,8 @@ class Source {
   const std::vector<BodyMaterial>& entries() const {
     return loaded_ ? entries_ : model_.bodyMaterials();
   }
-  // `result` after what bringing a model in said.
-  Status After(Status result) const {
-    result.warnings.insert(result.warnings.begin(), read_.warnings.begin(), read_.warnings.end());
-    result.notes.insert(result.notes.begin(), read_.notes.begin(), read_.notes.end());
-    return result;
-  }
+  // What bringing a model in said (nothing for a Scene or a group file).
+  const Status& read() const { return read_; }
 
  private:
   std::shared_ptr<Scene> loaded_;
@@ -346,7 +342,7 @@ py::object Convert(const py::object& source, const py::object& destination,
     result = sceneio::Convert(from.scene(), from.entries(), output, options);
   }
   RaiseFailure(result, output);
-  return Report(from.After(std::move(result)));
+  return Report(std::move(result).After(from.read()));
 }
 
 py::array Render(const py::object& source, int32_t width, int32_t height,

@@ -95,13 +95,6 @@ Status WriteFiveFiles(const Scene& scene, std::vector<BodyMaterial> entries,
   return WriteScene(scene, output, {.bodyMaterials = std::move(entries), .createFolders = true});
 }
 
-// The statuses of two steps as one: the first one's warnings and notes come first.
-Status After(Status first, Status second) {
-  second.warnings.insert(second.warnings.begin(), first.warnings.begin(), first.warnings.end());
-  second.notes.insert(second.notes.begin(), first.notes.begin(), first.notes.end());
-  return second;
-}
-
 // An imported scene's images live in memory; the export takes textures from the material
 // file's folder, so they are put in a folder of their own for the length of the conversion.
 bool StageImages(const std::vector<ImportedImage>& images, Scene& scene, std::string& folder) {
@@ -216,10 +209,10 @@ Status Convert(const Scene& scene, const std::vector<BodyMaterial>& entries,
       ExportOptions exportOptions = ExportOptionsOf(options);
       status = Dress(scene, entries, dressing, exportOptions);
       if (status.ok()) {
-        status = After(std::move(status), kind == ConvertOutput::kPng
-                                              ? WritePicture(scene, exportOptions, options.width,
-                                                             options.height, output)
-                                              : WriteGltf(scene, exportOptions, output));
+        status = (kind == ConvertOutput::kPng
+                      ? WritePicture(scene, exportOptions, options.width, options.height, output)
+                      : WriteGltf(scene, exportOptions, output))
+                     .After(status);
       }
     }
     Reword(status, options, dressing.pairOf);
@@ -238,7 +231,7 @@ Status Convert(const std::string& input, const std::string& output, const Conver
   ConvertSource source;
   Status read = ReadConvertSource(input, options.threads, source);
   if (!read.ok()) return read;
-  return After(std::move(read), Convert(source, output, options));
+  return Convert(source, output, options).After(read);
 }
 
 Status RenderConverted(const Scene& scene, const std::vector<BodyMaterial>& entries,
@@ -249,9 +242,9 @@ Status RenderConverted(const Scene& scene, const std::vector<BodyMaterial>& entr
     ExportOptions exportOptions = ExportOptionsOf(options);
     status = Dress(scene, entries, dressing, exportOptions);
     ExportScene model;
-    if (status.ok()) status = After(std::move(status), PrepareExport(scene, exportOptions, model));
+    if (status.ok()) status = PrepareExport(scene, exportOptions, model).After(status);
     if (status.ok()) {
-      status = After(std::move(status), RenderScene(model, options.width, options.height, picture));
+      status = RenderScene(model, options.width, options.height, picture).After(status);
     }
     Reword(status, options, dressing.pairOf);
   } catch (const std::bad_alloc&) {

@@ -164,7 +164,7 @@ std::string FolderOf(const std::string& path) {
   return path.substr(0, slash);
 }
 
-int OpenRegularFile(const std::string& path, std::string& why) {
+int OpenRegularFile(const std::string& path, std::string& why, size_t* size) {
   // Non-blocking, so that a FIFO planted where a file is expected cannot stall the open.
   const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
@@ -182,6 +182,7 @@ int OpenRegularFile(const std::string& path, std::string& why) {
     ::close(fd);
     return -1;
   }
+  if (size != nullptr) *size = static_cast<size_t>(info.st_size);
   return fd;
 }
 
@@ -200,51 +201,35 @@ bool ReadUpTo(int fd, unsigned char* data, size_t size, size_t& done) {
   return true;
 }
 
-// The size of an open file, or -1 with `why`.
-off_t SizeOf(int fd, std::string& why) {
-  struct stat info {};
-  if (::fstat(fd, &info) != 0) {
-    why = std::string("cannot be read: ") + std::strerror(errno);
-    return -1;
-  }
-  return info.st_size;
-}
-
 }  // namespace
 
 bool ReadWholeFile(const std::string& path, std::vector<unsigned char>& bytes, std::string& why) {
-  const int fd = OpenRegularFile(path, why);
+  size_t size = 0;
+  const int fd = OpenRegularFile(path, why, &size);
   if (fd < 0) return false;
-  const off_t size = SizeOf(fd, why);
-  bool ok = size >= 0;
-  if (ok) {
-    bytes.resize(static_cast<size_t>(size));
-    size_t done = 0;
-    ok = ReadUpTo(fd, bytes.data(), bytes.size(), done);
-    if (!ok) why = std::string("cannot be read: ") + std::strerror(errno);
-    bytes.resize(done);
-  }
+  bytes.resize(size);
+  size_t done = 0;
+  const bool ok = ReadUpTo(fd, bytes.data(), bytes.size(), done);
+  if (!ok) why = std::string("cannot be read: ") + std::strerror(errno);
+  bytes.resize(done);
   ::close(fd);
   return ok;
 }
 
 StatusCode ReadWholeFile(const std::string& path, BlockPtr<char>& bytes, size_t& size,
                          std::string& why) {
-  const int fd = OpenRegularFile(path, why);
+  size_t length = 0;
+  const int fd = OpenRegularFile(path, why, &length);
   if (fd < 0) return StatusCode::kLoadFailed;
-  const off_t length = SizeOf(fd, why);
-  StatusCode code = length >= 0 ? StatusCode::kOk : StatusCode::kLoadFailed;
-  if (code == StatusCode::kOk) {
-    // Not zeroed first: the read writes every byte, and a pass over a large model is not free.
-    bytes = AllocateBytes(static_cast<size_t>(length));
-    if (bytes == nullptr) {
-      why = "does not fit in memory";
-      code = StatusCode::kOutOfMemory;
-    } else if (!ReadUpTo(fd, reinterpret_cast<unsigned char*>(bytes.get()),
-                         static_cast<size_t>(length), size)) {
-      why = std::string("cannot be read: ") + std::strerror(errno);
-      code = StatusCode::kLoadFailed;
-    }
+  StatusCode code = StatusCode::kOk;
+  // Not zeroed first: the read writes every byte, and a pass over a large model is not free.
+  bytes = AllocateBytes(length);
+  if (bytes == nullptr) {
+    why = "does not fit in memory";
+    code = StatusCode::kOutOfMemory;
+  } else if (!ReadUpTo(fd, reinterpret_cast<unsigned char*>(bytes.get()), length, size)) {
+    why = std::string("cannot be read: ") + std::strerror(errno);
+    code = StatusCode::kLoadFailed;
   }
   ::close(fd);
   return code;

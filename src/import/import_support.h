@@ -66,8 +66,9 @@ class InputFolder {
 std::string FolderOf(const std::string& path);
 
 // Opens a file the user named (not one the input names) for reading: a descriptor the caller
-// closes, or -1 with `why` when it cannot be opened or is not a regular file.
-int OpenRegularFile(const std::string& path, std::string& why);
+// closes (and its size in `size` when given), or -1 with `why` when it cannot be opened or is
+// not a regular file.
+int OpenRegularFile(const std::string& path, std::string& why, size_t* size = nullptr);
 
 // Reads a whole file the user named.
 bool ReadWholeFile(const std::string& path, std::vector<unsigned char>& bytes, std::string& why);

@@ -9,21 +9,10 @@
 #include <vector>
 
 #include "support/buffer_of.h"
+#include "support/named_scene.h"
 
 namespace sceneio {
 namespace {
-
-// The scene every row is matched against: bodies "cube" (twice) and ball, materials "brick" and
-// glass.
-void Name(Scene& scene) {
-  EXPECT_TRUE(scene.objects.Allocate(3));
-  scene.objects.items[0].name = "\"cube\"";
-  scene.objects.items[1].name = "ball";
-  scene.objects.items[2].name = "\"cube\"";
-  EXPECT_TRUE(scene.materials.Allocate(2));
-  scene.materials.items[0].name = "\"brick\"";
-  scene.materials.items[1].name = "glass";
-}
 
 std::string Text(const std::vector<BodyMaterial>& entries) {
   std::string text;
@@ -66,7 +55,7 @@ const struct {
 
 TEST(BodyMaterials, UnknownNamesLeftOutOrRefused) {
   Scene scene;
-  Name(scene);
+  EXPECT_TRUE(testing::NameBodiesAndMaterials(scene));
   for (const auto& row : kEntryRows) {
     SCOPED_TRACE(row.name);
     std::vector<BodyMaterial> entries = row.entries;
@@ -124,7 +113,7 @@ TEST(BodyMaterials, GroupEntriesFromTheLoadedBytes) {
   for (const auto& row : kGroupRows) {
     SCOPED_TRACE(row.name);
     Scene scene;
-    Name(scene);
+    EXPECT_TRUE(testing::NameBodiesAndMaterials(scene));
     scene.groupFile = std::make_unique<FileBuffer>();
     if (row.group != nullptr) *scene.groupFile = testing::BufferOf(row.group);
     std::vector<BodyMaterial> entries;

@@ -8,6 +8,7 @@
 
 #include "sceneio/dump.h"
 #include "support/buffer_of.h"
+#include "support/named_scene.h"
 
 namespace sceneio {
 namespace {
@@ -95,13 +96,7 @@ TEST(SceneSummary, ShowsTheMaterialEachBodyWears) {
   for (const auto& row : kMaterialRows) {
     SCOPED_TRACE(row.name);
     Scene scene;
-    ASSERT_TRUE(scene.objects.Allocate(3));
-    scene.objects.items[0].name = "\"cube\"";
-    scene.objects.items[1].name = "ball";
-    scene.objects.items[2].name = "\"cube\"";
-    ASSERT_TRUE(scene.materials.Allocate(2));
-    scene.materials.items[0].name = "\"brick\"";
-    scene.materials.items[1].name = "glass";
+    ASSERT_TRUE(testing::NameBodiesAndMaterials(scene));
     scene.groupFile = std::make_unique<FileBuffer>(
         testing::BufferOf(std::string("include \"s.gof\"\n") + row.group));
     std::vector<std::string> rows = LinesAfter(SceneSummary(scene, 0), "objects: 3");
